@@ -1,0 +1,28 @@
+# Compiler settings shared by every target: the program's C++03 dialect, the modern dialect of
+# the platform layers, tools and tests, and warnings as errors everywhere.
+
+set(VEXO_WARNINGS -Wall -Wextra -Werror -Wno-unused-parameter)
+
+if(VEXO_PLATFORM STREQUAL "sim")
+  # The device's wchar_t is 16 bits; every sim object file must agree on it.
+  add_compile_options(-fshort-wchar)
+endif()
+
+function(vexo_apply_sanitizers)
+  if(VEXO_SANITIZE)
+    list(JOIN VEXO_SANITIZE "," san)
+    add_compile_options(-fsanitize=${san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_link_options(-fsanitize=${san})
+  endif()
+endfunction()
+
+# Code that runs on the device: what CE compilers accept.
+function(vexo_program_target target)
+  target_compile_options(${target} PRIVATE -std=gnu++03 -fno-exceptions -fno-rtti ${VEXO_WARNINGS})
+endfunction()
+
+# The platform layers, tools and tests.
+function(vexo_modern_target target)
+  set_target_properties(${target} PROPERTIES CXX_STANDARD 17 CXX_STANDARD_REQUIRED ON CXX_EXTENSIONS OFF)
+  target_compile_options(${target} PRIVATE ${VEXO_WARNINGS})
+endfunction()

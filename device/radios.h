@@ -1,0 +1,13 @@
+// The wireless radios: the WiFi adapter's power-manager name and the radio switches.
+#ifndef VEXO_DEVICE_RADIOS_H
+#define VEXO_DEVICE_RADIOS_H
+
+#include <windows.h>
+
+// "{power class of network adapters}\<WiFiDevice>", or null when no adapter is configured.
+extern WCHAR* WiFiDeviceName;
+
+void InitWiFiDeviceName();
+void FreeWiFiDeviceName();
+
+#endif

@@ -1,0 +1,26 @@
+// GDI objects and device contexts of the simulated device.
+#pragma once
+
+#include "kernel.h"
+
+#include <cesim/surface.h>
+
+namespace cesim {
+
+struct Display {
+    int width = 240;
+    int height = 320;
+    int dpi = 96;
+};
+void SetDisplay(const Display& display);
+Display CurrentDisplay();
+
+// Fills the window's surface with its class background; false when the class has none.
+bool EraseWithClassBrush(Kernel::Lock& lock, HWND window, HDC dc);
+
+// The colours behind GetSysColor, indexed without SYS_COLOR_INDEX_FLAG.
+void ResetSysColors();
+
+void ResetGdi(const Kernel::Lock& held);
+
+} // namespace cesim

@@ -1,0 +1,395 @@
+// Threads, processes, the virtual clock and the settle protocol of the simulated device.
+#include "kernel.h"
+
+#include "messages.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace cesim {
+
+namespace {
+
+const DWORD kDriverProcessId = 1;
+const auto kSettleLimit = std::chrono::seconds(60);
+
+struct State {
+    std::mutex mutex;
+    std::condition_variable settled;
+    std::map<DWORD, std::unique_ptr<Thread>> threads;
+    std::map<DWORD, std::unique_ptr<Process>> processes;
+    // Threads of an earlier boot that never ended; kept so their records outlive them.
+    std::vector<std::unique_ptr<Thread>> abandoned;
+    struct HandleEntry {
+        DWORD processId;
+        std::shared_ptr<KernelObject> object;
+    };
+    std::map<uintptr_t, HandleEntry> handles;
+    uintptr_t nextHandle = 0x00300004;
+    DWORD nextThreadId = 0x100;
+    DWORD nextProcessId = 0x1000;
+    DWORD now = 0;
+    unsigned generation = 0;
+    std::vector<std::function<void(const Kernel::Lock&, Thread&)>> threadEndHooks;
+    std::vector<std::function<void(const Kernel::Lock&, Process&)>> processEndHooks;
+    std::vector<std::function<DWORD(const Kernel::Lock&)>> nextDueHooks;
+    std::vector<std::function<void(const Kernel::Lock&, DWORD)>> fireDueHooks;
+};
+
+// Never destroyed: simulated threads may still be blocked on it while the host process exits.
+State& S() {
+    static State* state = new State;
+    return *state;
+}
+
+thread_local Thread* t_self = nullptr;
+thread_local unsigned t_generation = 0;
+
+Process& DriverProcess(const Kernel::Lock&) {
+    std::unique_ptr<Process>& p = S().processes[kDriverProcessId];
+    if (!p) {
+        p.reset(new Process);
+        p->id = kDriverProcessId;
+        p->modulePath = u"\\driver";
+        p->instance = reinterpret_cast<HINSTANCE>(uintptr_t(kDriverProcessId) << 16);
+    }
+    return *p;
+}
+
+bool AllIdle(const Kernel::Lock&) {
+    for (auto& entry : S().threads) {
+        const Thread& t = *entry.second;
+        if (!t.driver && !t.ended && !t.idle)
+            return false;
+    }
+    return true;
+}
+
+void DumpThreads(const Kernel::Lock&) {
+    std::fprintf(stderr, "cesim: the device did not settle; threads:\n");
+    for (auto& entry : S().threads) {
+        const Thread& t = *entry.second;
+        std::fprintf(stderr, "  thread %#x process %#x%s %s, %zu posted, %zu sent\n",
+                     unsigned(t.id), unsigned(t.processId), t.driver ? " (driver)" : "",
+                     t.idle ? "idle" : "running", t.posted.size(), t.sent.size());
+    }
+}
+
+void EndProcess(const Kernel::Lock& lock, Process& process) {
+    for (auto& hook : S().processEndHooks)
+        hook(lock, process);
+    for (auto it = S().handles.begin(); it != S().handles.end();)
+        it = it->second.processId == process.id ? S().handles.erase(it) : std::next(it);
+    process.ended = true;
+    Kernel::WakeAll(lock);
+}
+
+void EndThread(const Kernel::Lock& lock, Thread& thread) {
+    for (auto& hook : S().threadEndHooks)
+        hook(lock, thread);
+    // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device.
+    for (SentMessage* m : thread.sent) {
+        m->done = true;
+        if (m->sender)
+            Kernel::WakeThread(lock, *m->sender);
+    }
+    thread.sent.clear();
+    thread.ended = true;
+    Process* process = Kernel::FindProcess(lock, thread.processId);
+    if (process && --process->liveThreads == 0)
+        EndProcess(lock, *process);
+    S().settled.notify_all();
+}
+
+DWORD StartHostThread(Kernel::Lock& lock, Process& process, std::function<void()> body) {
+    std::unique_ptr<Thread> thread(new Thread);
+    thread->id = S().nextThreadId;
+    S().nextThreadId += 4;
+    thread->processId = process.id;
+    Thread* record = thread.get();
+    DWORD id = record->id;
+    S().threads[id] = std::move(thread);
+    ++process.liveThreads;
+    unsigned generation = S().generation;
+    std::thread([record, generation, body]() {
+        t_self = record;
+        t_generation = generation;
+        body();
+        Kernel::Lock lock(Kernel::Mutex());
+        if (S().generation == generation)
+            EndThread(lock, *record);
+    }).detach();
+    return id;
+}
+
+} // namespace
+
+std::mutex& Kernel::Mutex() { return S().mutex; }
+
+Thread& Kernel::Current(const Lock& held) {
+    if (t_self && t_generation == S().generation)
+        return *t_self;
+    Process& driver = DriverProcess(held);
+    std::unique_ptr<Thread> thread(new Thread);
+    thread->id = S().nextThreadId;
+    S().nextThreadId += 4;
+    thread->processId = driver.id;
+    thread->driver = true;
+    t_self = thread.get();
+    t_generation = S().generation;
+    S().threads[thread->id] = std::move(thread);
+    return *t_self;
+}
+
+Thread* Kernel::CurrentOrNull() {
+    return t_generation == S().generation ? t_self : nullptr;
+}
+
+Thread* Kernel::FindThread(const Lock&, DWORD id) {
+    auto it = S().threads.find(id);
+    return it == S().threads.end() ? nullptr : it->second.get();
+}
+
+Process* Kernel::FindProcess(const Lock&, DWORD id) {
+    auto it = S().processes.find(id);
+    return it == S().processes.end() ? nullptr : it->second.get();
+}
+
+Process* Kernel::FindProcessByInstance(const Lock&, HINSTANCE instance) {
+    for (auto& entry : S().processes)
+        if (entry.second->instance == instance)
+            return entry.second.get();
+    return nullptr;
+}
+
+DWORD Kernel::StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
+                           const std::u16string& commandLine, std::function<int(Process&)> fn) {
+    Lock lock(Mutex());
+    std::unique_ptr<Process> process(new Process);
+    process->id = S().nextProcessId;
+    S().nextProcessId += 0x10;
+    process->modulePath = modulePath;
+    process->instance = reinterpret_cast<HINSTANCE>(uintptr_t(process->id) << 16);
+    process->resources = std::move(resources);
+    process->commandLine = commandLine;
+    Process* record = process.get();
+    S().processes[record->id] = std::move(process);
+    StartHostThread(lock, *record, [record, fn]() {
+        int code = fn(*record);
+        Lock done(Mutex());
+        record->exitCode = code;
+    });
+    return record->id;
+}
+
+DWORD Kernel::StartThread(DWORD processId, std::function<void()> fn) {
+    Lock lock(Mutex());
+    Process* process = FindProcess(lock, processId);
+    if (!process || process->ended)
+        return 0;
+    return StartHostThread(lock, *process, fn);
+}
+
+bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs,
+                  bool pumpSent) {
+    Thread& self = Current(lock);
+    DWORD deadline = timeoutMs == INFINITE ? INFINITE : S().now + timeoutMs;
+    for (;;) {
+        if (pumpSent && !self.sent.empty()) {
+            DispatchOneSent(lock);
+            continue;
+        }
+        if (ready()) {
+            self.deadline = INFINITE;
+            return true;
+        }
+        if (deadline != INFINITE && S().now >= deadline) {
+            self.deadline = INFINITE;
+            return false;
+        }
+        self.deadline = deadline;
+        self.idle = true;
+        S().settled.notify_all();
+        while (self.idle)
+            self.wake.wait(lock);
+        // A thread left over from an earlier boot has nothing to come back to.
+        while (t_generation != S().generation)
+            self.wake.wait(lock);
+    }
+}
+
+void Kernel::WakeThread(const Lock&, Thread& thread) {
+    thread.idle = false;
+    thread.wake.notify_all();
+}
+
+void Kernel::WakeAll(const Lock& held) {
+    for (auto& entry : S().threads)
+        WakeThread(held, *entry.second);
+}
+
+bool Kernel::DispatchOneSent(Lock& lock) {
+    Thread& self = Current(lock);
+    if (self.sent.empty())
+        return false;
+    SentMessage* m = self.sent.front();
+    self.sent.pop_front();
+    m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
+    m->done = true;
+    if (m->sender)
+        WakeThread(lock, *m->sender);
+    return true;
+}
+
+HANDLE Kernel::AddHandle(const Lock& held, std::shared_ptr<KernelObject> object) {
+    uintptr_t handle = S().nextHandle;
+    S().nextHandle += 4;
+    S().handles[handle] = State::HandleEntry{Current(held).processId, std::move(object)};
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+std::shared_ptr<KernelObject> Kernel::FindHandle(const Lock&, HANDLE handle) {
+    auto it = S().handles.find(uintptr_t(handle));
+    return it == S().handles.end() ? nullptr : it->second.object;
+}
+
+bool Kernel::CloseHandle(const Lock&, HANDLE handle) {
+    return S().handles.erase(uintptr_t(handle)) != 0;
+}
+
+DWORD Kernel::Now(const Lock&) { return S().now; }
+
+void Kernel::Settle() {
+    Lock lock(Mutex());
+    auto limit = std::chrono::steady_clock::now() + kSettleLimit;
+    while (!AllIdle(lock)) {
+        if (S().settled.wait_until(lock, limit) == std::cv_status::timeout && !AllIdle(lock)) {
+            DumpThreads(lock);
+            std::abort();
+        }
+    }
+}
+
+void Kernel::Advance(DWORD milliseconds) {
+    Settle();
+    DWORD target;
+    {
+        Lock lock(Mutex());
+        target = S().now + milliseconds;
+    }
+    for (;;) {
+        Lock lock(Mutex());
+        DWORD next = INFINITE;
+        for (auto& entry : S().threads) {
+            const Thread& t = *entry.second;
+            if (t.idle && t.deadline != INFINITE)
+                next = std::min(next, t.deadline);
+        }
+        for (auto& hook : S().nextDueHooks)
+            next = std::min(next, hook(lock));
+        if (next == INFINITE || next > target) {
+            S().now = target;
+            break;
+        }
+        S().now = std::max(S().now, next);
+        for (auto& entry : S().threads) {
+            Thread& t = *entry.second;
+            if (t.idle && t.deadline != INFINITE && t.deadline <= S().now)
+                WakeThread(lock, t);
+        }
+        for (auto& hook : S().fireDueHooks)
+            hook(lock, S().now);
+        lock.unlock();
+        Settle();
+    }
+    Settle();
+}
+
+void Kernel::Reset() {
+    Lock lock(Mutex());
+    ++S().generation;
+    for (auto& entry : S().threads)
+        if (!entry.second->ended && !entry.second->driver)
+            S().abandoned.push_back(std::move(entry.second));
+    S().threads.clear();
+    S().processes.clear();
+    S().handles.clear();
+    S().now = 0;
+    t_self = nullptr;
+}
+
+void Kernel::OnThreadEnd(std::function<void(const Lock&, Thread&)> hook) {
+    Lock lock(Mutex());
+    S().threadEndHooks.push_back(hook);
+}
+
+void Kernel::OnProcessEnd(std::function<void(const Lock&, Process&)> hook) {
+    Lock lock(Mutex());
+    S().processEndHooks.push_back(hook);
+}
+
+void Kernel::OnNextDue(std::function<DWORD(const Lock&)> nextDue,
+                       std::function<void(const Lock&, DWORD)> fireDue) {
+    Lock lock(Mutex());
+    S().nextDueHooks.push_back(nextDue);
+    S().fireDueHooks.push_back(fireDue);
+}
+
+bool EqualsNoCase(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (cesim_towlower(wchar_t(a[i])) != cesim_towlower(wchar_t(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace cesim
+
+extern "C" {
+
+DWORD GetLastError(void) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    return cesim::Kernel::Current(lock).lastError;
+}
+
+void SetLastError(DWORD error) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    cesim::Kernel::Current(lock).lastError = error;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    if (!cesim::Kernel::CloseHandle(lock, handle)) {
+        cesim::Kernel::Current(lock).lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetTickCount(void) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    return cesim::Kernel::Now(lock);
+}
+
+void Sleep(DWORD milliseconds) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    // The driver moves the clock; if it slept on the clock, nothing would ever wake it.
+    if (cesim::Kernel::Current(lock).driver || milliseconds == 0)
+        return;
+    cesim::Kernel::Wait(lock, [] { return false; }, milliseconds, false);
+}
+
+DWORD GetCurrentThreadId(void) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    return cesim::Kernel::Current(lock).id;
+}
+
+DWORD GetCurrentProcessId(void) {
+    cesim::Kernel::Lock lock(cesim::Kernel::Mutex());
+    return cesim::Kernel::Current(lock).processId;
+}
+
+} // extern "C"

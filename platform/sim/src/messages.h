@@ -1,0 +1,26 @@
+// Message delivery shared by the window manager and the kernel.
+#pragma once
+
+#include "kernel.h"
+
+namespace cesim {
+
+// Calls the window procedure of window on the current thread, with the lock released around
+// the call. Returns 0 for a window that no longer exists.
+LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
+                       LPARAM lParam);
+
+// SendMessageW with the lock held: a direct call on the owner's thread, otherwise queued to
+// the owner while the caller waits (handling messages sent to it meanwhile).
+LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Posts to the queue of the thread that owns window; false when there is no such window.
+bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
+                  LPARAM lParam);
+
+// Forgets the timers and hot keys of a window that is going away.
+void ForgetWindowMessages(const Kernel::Lock& lock, HWND window);
+
+void ResetMessages(const Kernel::Lock& lock);
+
+} // namespace cesim

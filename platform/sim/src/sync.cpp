@@ -1,0 +1,170 @@
+// Kernel objects for synchronisation: named mutexes and critical sections.
+#include "kernel.h"
+
+#include <algorithm>
+
+namespace cesim {
+
+namespace {
+
+typedef Kernel::Lock Lock;
+
+struct MutexObject : KernelObject {
+    std::u16string name;
+    DWORD ownerThread = 0;
+    DWORD ownerProcess = 0;
+    int recursion = 0;
+};
+
+struct CriticalSectionImpl {
+    DWORD ownerThread = 0;
+    int recursion = 0;
+};
+
+struct State {
+    // A named mutex lives while a handle to it is open.
+    std::vector<std::weak_ptr<MutexObject>> named;
+};
+
+State& S() {
+    static State* state = new State;
+    return *state;
+}
+
+void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+
+std::shared_ptr<MutexObject> FindMutex(const Lock& held, HANDLE handle) {
+    return std::dynamic_pointer_cast<MutexObject>(Kernel::FindHandle(held, handle));
+}
+
+// A process that ends abandons the mutexes it owned.
+bool RegisterHooks() {
+    Kernel::OnProcessEnd([](const Lock&, Process& process) {
+        for (auto& weak : S().named) {
+            std::shared_ptr<MutexObject> m = weak.lock();
+            if (m && m->ownerProcess == process.id) {
+                m->ownerThread = 0;
+                m->ownerProcess = 0;
+                m->recursion = 0;
+            }
+        }
+    });
+    return true;
+}
+bool g_hooks = RegisterHooks();
+
+} // namespace
+
+} // namespace cesim
+
+using namespace cesim;
+
+extern "C" {
+
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCWSTR name) {
+    Lock lock(Kernel::Mutex());
+    Thread& self = Kernel::Current(lock);
+    std::u16string wanted = U16(name);
+    auto& named = S().named;
+    named.erase(std::remove_if(named.begin(), named.end(),
+                               [](const std::weak_ptr<MutexObject>& w) { return w.expired(); }),
+                named.end());
+    std::shared_ptr<MutexObject> mutex;
+    if (!wanted.empty())
+        for (auto& weak : named)
+            if (auto m = weak.lock())
+                if (m->name == wanted)
+                    mutex = m;
+    bool existed = mutex != nullptr;
+    if (!mutex) {
+        mutex = std::make_shared<MutexObject>();
+        mutex->name = wanted;
+        if (initialOwner) {
+            mutex->ownerThread = self.id;
+            mutex->ownerProcess = self.processId;
+            mutex->recursion = 1;
+        }
+        if (!wanted.empty())
+            named.push_back(mutex);
+    }
+    HANDLE handle = Kernel::AddHandle(lock, mutex);
+    self.lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    return handle;
+}
+
+BOOL ReleaseMutex(HANDLE handle) {
+    Lock lock(Kernel::Mutex());
+    std::shared_ptr<MutexObject> m = FindMutex(lock, handle);
+    if (!m) {
+        SetError(lock, ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (m->ownerThread != Kernel::Current(lock).id) {
+        SetError(lock, ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (--m->recursion == 0) {
+        m->ownerThread = 0;
+        m->ownerProcess = 0;
+        Kernel::WakeAll(lock);
+    }
+    return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    Lock lock(Kernel::Mutex());
+    Thread& self = Kernel::Current(lock);
+    std::shared_ptr<MutexObject> m = FindMutex(lock, handle);
+    if (!m) {
+        SetError(lock, ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    bool got = Kernel::Wait(
+        lock, [&] { return m->ownerThread == 0 || m->ownerThread == self.id; }, milliseconds,
+        false);
+    if (!got)
+        return WAIT_TIMEOUT;
+    m->ownerThread = self.id;
+    m->ownerProcess = self.processId;
+    ++m->recursion;
+    return WAIT_OBJECT_0;
+}
+
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
+    cs->impl = new CriticalSectionImpl;
+    cs->LockCount = 0;
+    cs->OwnerThread = nullptr;
+}
+
+void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+    delete static_cast<CriticalSectionImpl*>(cs->impl);
+    cs->impl = nullptr;
+}
+
+void EnterCriticalSection(LPCRITICAL_SECTION cs) {
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
+    DWORD self = Kernel::Current(lock).id;
+    Kernel::Wait(
+        lock, [&] { return impl->ownerThread == 0 || impl->ownerThread == self; }, INFINITE,
+        false);
+    impl->ownerThread = self;
+    ++impl->recursion;
+    cs->LockCount = DWORD(impl->recursion);
+    cs->OwnerThread = reinterpret_cast<HANDLE>(uintptr_t(self));
+}
+
+void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
+    if (impl->ownerThread != Kernel::Current(lock).id || impl->recursion == 0)
+        return;
+    if (--impl->recursion == 0) {
+        impl->ownerThread = 0;
+        cs->OwnerThread = nullptr;
+        Kernel::WakeAll(lock);
+    }
+    cs->LockCount = DWORD(impl->recursion);
+}
+
+} // extern "C"

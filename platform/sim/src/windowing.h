@@ -1,0 +1,48 @@
+// The window manager's records: classes, windows, the window tree and z-order.
+#pragma once
+
+#include "kernel.h"
+
+#include <cesim/surface.h>
+
+namespace cesim {
+
+struct Window {
+    HWND handle = nullptr;
+    std::u16string className;
+    WNDPROC proc = nullptr;
+    UINT classStyle = 0;
+    HBRUSH background = nullptr;
+    HINSTANCE instance = nullptr;
+    std::u16string title;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND parent = nullptr;          // child windows only
+    HWND owner = nullptr;           // top-level windows only
+    std::vector<HWND> children;     // topmost first
+    RECT rect = {0, 0, 0, 0};       // in the parent's client coordinates, screen for top-level
+    DWORD threadId = 0;
+    DWORD processId = 0;
+    LONG userData = 0;
+    LONG id = 0;
+    bool needsPaint = false;
+    bool erasePending = false;
+    bool destroying = false;
+    Surface surface;                // pixels never drawn hold kUnpainted
+};
+
+// Marks surface pixels nothing has drawn; the compositor shows what lies beneath them.
+const uint32_t kUnpainted = 0xFF000000u;
+
+class WindowManager {
+public:
+    static Window* Find(const Kernel::Lock& held, HWND window);
+    static std::vector<HWND>& TopLevel(const Kernel::Lock& held);
+    static HWND Foreground(const Kernel::Lock& held);
+    static RECT ScreenRect(const Kernel::Lock& held, const Window& window);
+    // Windows of one thread that wait for WM_PAINT.
+    static HWND NextToPaint(const Kernel::Lock& held, DWORD threadId);
+    static void Reset(const Kernel::Lock& held);
+};
+
+} // namespace cesim

@@ -1,0 +1,26 @@
+// The button's back buffer: a memory DC holding a bitmap compatible with the screen.
+#include "shell/backbuffer.h"
+
+HDC backBufferDC = NULL;
+static HBITMAP backBufferBitmap = NULL;
+static HGDIOBJ originalBitmap = NULL;
+
+void CreateBackBuffer(int width, int height) {
+    HDC screen = GetDC(NULL);
+    backBufferBitmap = CreateCompatibleBitmap(screen, width, height);
+    backBufferDC = CreateCompatibleDC(screen);
+    originalBitmap = SelectObject(backBufferDC, backBufferBitmap);
+    ReleaseDC(NULL, screen);
+}
+
+void DestroyBackBuffer() {
+    if (backBufferDC && originalBitmap)
+        SelectObject(backBufferDC, originalBitmap);
+    if (backBufferBitmap)
+        DeleteObject(backBufferBitmap);
+    if (backBufferDC)
+        DeleteDC(backBufferDC);
+    backBufferBitmap = NULL;
+    backBufferDC = NULL;
+    originalBitmap = NULL;
+}

@@ -1,0 +1,6 @@
+// Actions, the hardware hot key and the menu commands.
+#include "shell/commands.h"
+
+LRESULT OnHotKey(HWND window, int id, LPARAM lParam) { return 0; }
+
+void OnCommand(WORD command) {}

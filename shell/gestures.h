@@ -1,0 +1,19 @@
+// Pointer gestures on the button and the button window's timers.
+#ifndef VEXO_SHELL_GESTURES_H
+#define VEXO_SHELL_GESTURES_H
+
+#include <windows.h>
+
+enum ButtonTimer {
+    PressTimer = 1,
+    HoldTimer = 2,
+    WatchTimer = 3,
+    HotKeyHoldTimer = 4
+};
+
+LRESULT OnLButtonDown(HWND window, int x, int y, WORD keys);
+LRESULT OnMouseMove(HWND window, int x, int y, WORD keys);
+LRESULT OnLButtonUp(HWND window, int x, int y, WORD keys);
+void OnTimer(WPARAM timer);
+
+#endif

@@ -1,0 +1,4 @@
+// Closing tasks.
+#include "tasks/closing.h"
+
+CRITICAL_SECTION closeLock;

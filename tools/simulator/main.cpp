@@ -1,0 +1,80 @@
+// The simulator app: boots a simulated device, starts vexo on it and writes screenshots.
+#include <cesim/device.h>
+#include <cesim/registry.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void Usage() {
+    std::printf("usage: vexo-sim [--dpi 96|192] [--os 4.20|5.1|5.2] [--reg FILE.reg] "
+                "[--out DIR]\n"
+                "Boots a simulated Pocket PC, starts vexo on it, and writes a PNG of the\n"
+                "screen to DIR (default: the current folder).\n");
+}
+
+// Outlines a rectangle so the button's area shows in a screenshot even before it paints.
+void Outline(cesim::Surface& s, const RECT& r, uint32_t colour) {
+    for (int x = r.left; x < r.right; ++x) {
+        s.set(x, r.top, colour);
+        s.set(x, r.bottom - 1, colour);
+    }
+    for (int y = r.top; y < r.bottom; ++y) {
+        s.set(r.left, y, colour);
+        s.set(r.right - 1, y, colour);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    cesim::BootOptions options;
+    std::string out = ".";
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--dpi" && i + 1 < argc) {
+            options.dpi = std::atoi(argv[++i]);
+            options.width = options.dpi >= 192 ? 480 : 240;
+            options.height = options.dpi >= 192 ? 640 : 320;
+        } else if (arg == "--os" && i + 1 < argc) {
+            std::sscanf(argv[++i], "%d.%d", &options.osMajor, &options.osMinor);
+        } else if (arg == "--reg" && i + 1 < argc) {
+            options.registryFile = argv[++i];
+        } else if (arg == "--out" && i + 1 < argc) {
+            out = argv[++i];
+        } else {
+            Usage();
+            return arg == "--help" || arg == "-h" ? 0 : 2;
+        }
+    }
+    cesim::Boot(options);
+    cesim::ProgramImage vexo;
+    vexo.entry = &WinMain;
+    vexo.modulePath = u"\\Program Files\\Vexo\\vexo.exe";
+    vexo.resources = cesim::ProgramResourceSection();
+    DWORD pid = cesim::StartProgram(vexo);
+    cesim::Advance(1000);
+    if (!cesim::ProcessRunning(pid)) {
+        std::fprintf(stderr, "vexo ended at start-up with exit code %d\n",
+                     cesim::ProcessExitCode(pid));
+        return 1;
+    }
+    cesim::Surface screen = cesim::ComposeScreen();
+    for (HWND child : cesim::ChildWindows(cesim::Taskbar())) {
+        auto info = cesim::Inspect(child);
+        if (info && info->className == u"VexoClass")
+            Outline(screen, info->rect, 0xFF00FF);
+    }
+    char name[64];
+    std::snprintf(name, sizeof name, "/vexo-%ddpi-%d.%d.png", options.dpi, options.osMajor,
+                  options.osMinor);
+    std::string path = out + name;
+    if (!cesim::WritePng(screen, path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::printf("screenshot: %s\n", path.c_str());
+    return 0;
+}
