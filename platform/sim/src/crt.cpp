@@ -131,7 +131,7 @@ enum class Dialect { Crt, User32 };
 
 enum class Size { Default, Short, Int64, Pointer };
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool plus = false;
     bool space = false;
@@ -208,28 +208,28 @@ template <typename Char> void Pad(Output<Char>& out, int width, size_t length, C
 }
 
 template <typename Char, typename Source>
-void EmitText(Output<Char>& out, const Spec& spec, const Source* text, Dialect dialect) {
+void EmitText(Output<Char>& out, const Conversion& conv, const Source* text, Dialect dialect) {
     size_t length = 0;
-    while ((spec.precision < 0 || length < static_cast<size_t>(spec.precision)) && text[length])
+    while ((conv.precision < 0 || length < static_cast<size_t>(conv.precision)) && text[length])
         ++length;
     // The C runtime pads text with zeros too when asked to; wsprintf does not.
-    Char fill = dialect == Dialect::Crt && spec.zero && !spec.left ? '0' : ' ';
-    if (!spec.left)
-        Pad(out, spec.width, length, fill);
+    Char fill = dialect == Dialect::Crt && conv.zero && !conv.left ? '0' : ' ';
+    if (!conv.left)
+        Pad(out, conv.width, length, fill);
     for (size_t i = 0; i < length; ++i)
         out.Put(FromUnit<Char>(ToUnit(text[i])));
-    if (spec.left)
-        Pad(out, spec.width, length, Char(' '));
+    if (conv.left)
+        Pad(out, conv.width, length, Char(' '));
 }
 
 template <typename Char>
-void EmitCharacter(Output<Char>& out, const Spec& spec, uint16_t unit, Dialect dialect) {
-    Char fill = dialect == Dialect::Crt && spec.zero && !spec.left ? '0' : ' ';
-    if (!spec.left)
-        Pad(out, spec.width, 1, fill);
+void EmitCharacter(Output<Char>& out, const Conversion& conv, uint16_t unit, Dialect dialect) {
+    Char fill = dialect == Dialect::Crt && conv.zero && !conv.left ? '0' : ' ';
+    if (!conv.left)
+        Pad(out, conv.width, 1, fill);
     out.Put(FromUnit<Char>(unit));
-    if (spec.left)
-        Pad(out, spec.width, 1, Char(' '));
+    if (conv.left)
+        Pad(out, conv.width, 1, Char(' '));
 }
 
 struct Integer {
@@ -241,16 +241,16 @@ struct Integer {
 };
 
 template <typename Char>
-void EmitInteger(Output<Char>& out, const Spec& spec, const Integer& number, Dialect dialect) {
+void EmitInteger(Output<Char>& out, const Conversion& conv, const Integer& number, Dialect dialect) {
     const char* digitSet = number.upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char digits[24];
     size_t count = 0;
     for (uint64_t v = number.magnitude; v != 0; v /= number.radix)
         digits[count++] = digitSet[v % number.radix];
 
-    size_t precision = spec.precision < 0 ? 1 : spec.precision;
+    size_t precision = conv.precision < 0 ? 1 : conv.precision;
     size_t zeros = precision > count ? precision - count : 0;
-    if (number.radix == 8 && spec.alternate && zeros == 0)
+    if (number.radix == 8 && conv.alternate && zeros == 0)
         zeros = 1;
 
     char prefix[3];
@@ -258,32 +258,32 @@ void EmitInteger(Output<Char>& out, const Spec& spec, const Integer& number, Dia
     if (number.isSigned) {
         if (number.negative)
             prefix[prefixLength++] = '-';
-        else if (spec.plus)
+        else if (conv.plus)
             prefix[prefixLength++] = '+';
-        else if (spec.space)
+        else if (conv.space)
             prefix[prefixLength++] = ' ';
     }
     // The C runtime leaves the 0x off a zero, wsprintf does not.
-    if (number.radix == 16 && spec.alternate &&
+    if (number.radix == 16 && conv.alternate &&
         (number.magnitude != 0 || dialect == Dialect::User32)) {
         prefix[prefixLength++] = '0';
         prefix[prefixLength++] = number.upper ? 'X' : 'x';
     }
 
     // A precision turns the 0 flag off.
-    bool zeroPad = spec.zero && !spec.left && spec.precision < 0;
+    bool zeroPad = conv.zero && !conv.left && conv.precision < 0;
     size_t length = prefixLength + zeros + count;
-    if (!spec.left && !zeroPad)
-        Pad(out, spec.width, length, Char(' '));
+    if (!conv.left && !zeroPad)
+        Pad(out, conv.width, length, Char(' '));
     for (size_t i = 0; i < prefixLength; ++i)
         out.Put(prefix[i]);
     if (zeroPad)
-        Pad(out, spec.width, length, Char('0'));
+        Pad(out, conv.width, length, Char('0'));
     out.Repeat('0', zeros);
     while (count > 0)
         out.Put(digits[--count]);
-    if (spec.left)
-        Pad(out, spec.width, length, Char(' '));
+    if (conv.left)
+        Pad(out, conv.width, length, Char(' '));
 }
 
 int64_t ReadSigned(Args& args, Size size) {
@@ -315,16 +315,16 @@ uint64_t ReadUnsigned(Args& args, Size size) {
 // Floating point goes through the host's snprintf, with the exponent widened to the three
 // digits the Microsoft runtime always prints.
 template <typename Char>
-void EmitFloat(Output<Char>& out, const Spec& spec, char conversion, double value) {
+void EmitFloat(Output<Char>& out, const Conversion& conv, char conversion, double value) {
     std::string format = "%";
-    if (spec.plus)
+    if (conv.plus)
         format += '+';
-    else if (spec.space)
+    else if (conv.space)
         format += ' ';
-    if (spec.alternate)
+    if (conv.alternate)
         format += '#';
-    if (spec.precision >= 0)
-        format += "." + std::to_string(spec.precision);
+    if (conv.precision >= 0)
+        format += "." + std::to_string(conv.precision);
     format += conversion;
 
     int length = std::snprintf(nullptr, 0, format.c_str(), value);
@@ -343,24 +343,24 @@ void EmitFloat(Output<Char>& out, const Spec& spec, char conversion, double valu
     }
 
     size_t signLength = !text.empty() && (text[0] == '-' || text[0] == '+' || text[0] == ' ');
-    bool zeroPad = spec.zero && !spec.left && finite;
-    if (!spec.left && !zeroPad)
-        Pad(out, spec.width, text.size(), Char(' '));
+    bool zeroPad = conv.zero && !conv.left && finite;
+    if (!conv.left && !zeroPad)
+        Pad(out, conv.width, text.size(), Char(' '));
     for (size_t i = 0; i < signLength; ++i)
         out.Put(text[i]);
     if (zeroPad)
-        Pad(out, spec.width, text.size(), Char('0'));
+        Pad(out, conv.width, text.size(), Char('0'));
     for (size_t i = signLength; i < text.size(); ++i)
         out.Put(text[i]);
-    if (spec.left)
-        Pad(out, spec.width, text.size(), Char(' '));
+    if (conv.left)
+        Pad(out, conv.width, text.size(), Char(' '));
 }
 
 // Whether %c or %s (or %C, %S) reads a wide argument.
-template <typename Char> bool TakesWide(const Spec& spec, Char conversion) {
-    if (spec.narrow)
+template <typename Char> bool TakesWide(const Conversion& conv, Char conversion) {
+    if (conv.narrow)
         return false;
-    if (spec.wide)
+    if (conv.wide)
         return true;
     bool otherWidth = conversion == 'C' || conversion == 'S';
     return IsWide<Char>() != otherWidth;
@@ -369,7 +369,7 @@ template <typename Char> bool TakesWide(const Spec& spec, Char conversion) {
 // Formats one conversion; false for a character that names none, which then prints as
 // itself, the way both runtimes treat it.
 template <typename Char>
-bool Convert(Output<Char>& out, const Spec& spec, Char conversion, Args& args, Dialect dialect) {
+bool Convert(Output<Char>& out, const Conversion& conv, Char conversion, Args& args, Dialect dialect) {
     static const char kNull[] = "(null)";
     static const wchar_t kNullWide[] = L"(null)";
     bool crt = dialect == Dialect::Crt;
@@ -377,31 +377,31 @@ bool Convert(Output<Char>& out, const Spec& spec, Char conversion, Args& args, D
     switch (conversion) {
     case 'd':
     case 'i': {
-        int64_t value = ReadSigned(args, spec.size);
+        int64_t value = ReadSigned(args, conv.size);
         number.isSigned = true;
         number.negative = value < 0;
         number.magnitude = number.negative ? 0 - static_cast<uint64_t>(value) : value;
-        EmitInteger(out, spec, number, dialect);
+        EmitInteger(out, conv, number, dialect);
         return true;
     }
     case 'o':
         if (!crt)
             return false;
         number.radix = 8;
-        number.magnitude = ReadUnsigned(args, spec.size);
-        EmitInteger(out, spec, number, dialect);
+        number.magnitude = ReadUnsigned(args, conv.size);
+        EmitInteger(out, conv, number, dialect);
         return true;
     case 'u':
     case 'x':
     case 'X':
         number.radix = conversion == 'u' ? 10 : 16;
         number.upper = conversion == 'X';
-        number.magnitude = ReadUnsigned(args, spec.size);
-        EmitInteger(out, spec, number, dialect);
+        number.magnitude = ReadUnsigned(args, conv.size);
+        EmitInteger(out, conv, number, dialect);
         return true;
     case 'p': {
         // The full pointer in capitals, as many digits as the pointer has.
-        Spec pointer = spec;
+        Conversion pointer = conv;
         pointer.precision = 2 * sizeof(void*);
         number.radix = 16;
         number.upper = true;
@@ -412,19 +412,19 @@ bool Convert(Output<Char>& out, const Spec& spec, Char conversion, Args& args, D
     case 'c':
     case 'C': {
         int value = va_arg(args.list, int);
-        uint16_t unit = TakesWide(spec, conversion) ? static_cast<uint16_t>(value)
+        uint16_t unit = TakesWide(conv, conversion) ? static_cast<uint16_t>(value)
                                                     : static_cast<unsigned char>(value);
-        EmitCharacter(out, spec, unit, dialect);
+        EmitCharacter(out, conv, unit, dialect);
         return true;
     }
     case 's':
     case 'S':
-        if (TakesWide(spec, conversion)) {
+        if (TakesWide(conv, conversion)) {
             const wchar_t* text = va_arg(args.list, const wchar_t*);
-            EmitText(out, spec, text ? text : kNullWide, dialect);
+            EmitText(out, conv, text ? text : kNullWide, dialect);
         } else {
             const char* text = va_arg(args.list, const char*);
-            EmitText(out, spec, text ? text : kNull, dialect);
+            EmitText(out, conv, text ? text : kNull, dialect);
         }
         return true;
     case 'e':
@@ -435,9 +435,9 @@ bool Convert(Output<Char>& out, const Spec& spec, Char conversion, Args& args, D
         if (!crt)
             return false;
         // The device's long double is its double.
-        double value = spec.longDouble ? static_cast<double>(va_arg(args.list, long double))
+        double value = conv.longDouble ? static_cast<double>(va_arg(args.list, long double))
                                        : va_arg(args.list, double);
-        EmitFloat(out, spec, static_cast<char>(conversion), value);
+        EmitFloat(out, conv, static_cast<char>(conversion), value);
         return true;
     }
     default:
@@ -446,65 +446,65 @@ bool Convert(Output<Char>& out, const Spec& spec, Char conversion, Args& args, D
 }
 
 template <typename Char>
-const Char* ParseSpec(const Char* p, Spec& spec, Args& args, Dialect dialect) {
+const Char* ParseSpec(const Char* p, Conversion& conv, Args& args, Dialect dialect) {
     bool crt = dialect == Dialect::Crt;
     for (;; ++p) {
         if (*p == '-')
-            spec.left = true;
+            conv.left = true;
         else if (*p == '#')
-            spec.alternate = true;
+            conv.alternate = true;
         else if (*p == '0')
-            spec.zero = true;
+            conv.zero = true;
         else if (crt && *p == '+')
-            spec.plus = true;
+            conv.plus = true;
         else if (crt && *p == ' ')
-            spec.space = true;
+            conv.space = true;
         else
             break;
     }
     if (crt && *p == '*') {
         int width = va_arg(args.list, int);
         if (width < 0) {
-            spec.left = true;
+            conv.left = true;
             width = width == INT_MIN ? INT_MAX : -width;
         }
-        spec.width = width;
+        conv.width = width;
         ++p;
     } else {
-        p = ParseCount(p, &spec.width);
+        p = ParseCount(p, &conv.width);
     }
     if (*p == '.') {
         ++p;
         if (crt && *p == '*') {
             int precision = va_arg(args.list, int);
-            spec.precision = precision < 0 ? -1 : precision;
+            conv.precision = precision < 0 ? -1 : precision;
             ++p;
         } else {
-            p = ParseCount(p, &spec.precision);
+            p = ParseCount(p, &conv.precision);
         }
     }
     for (bool sawLong = false;; ++p) {
         if (*p == 'h') {
-            spec.narrow = true;
-            spec.size = Size::Short;
+            conv.narrow = true;
+            conv.size = Size::Short;
         } else if (*p == 'l') {
             // l is the device's 32-bit long; ll is 64 bits.
-            spec.size = sawLong ? Size::Int64 : Size::Default;
-            spec.wide = true;
+            conv.size = sawLong ? Size::Int64 : Size::Default;
+            conv.wide = true;
             sawLong = true;
         } else if (*p == 'w') {
-            spec.wide = true;
+            conv.wide = true;
         } else if (crt && *p == 'L') {
-            spec.longDouble = true;
+            conv.longDouble = true;
         } else if (*p == 'I') {
             if (p[1] == '6' && p[2] == '4') {
-                spec.size = Size::Int64;
+                conv.size = Size::Int64;
                 p += 2;
             } else if (p[1] == '3' && p[2] == '2') {
-                spec.size = Size::Default;
+                conv.size = Size::Default;
                 p += 2;
             } else {
-                spec.size = Size::Pointer;
+                conv.size = Size::Pointer;
             }
         } else {
             return p;
@@ -522,11 +522,11 @@ size_t FormatTo(Output<Char>& out, const Char* format, va_list source, Dialect d
             out.Put(*p++);
             continue;
         }
-        Spec spec;
-        p = ParseSpec(p + 1, spec, args, dialect);
+        Conversion conv;
+        p = ParseSpec(p + 1, conv, args, dialect);
         if (!*p)
             break; // an unfinished conversion at the end prints nothing
-        if (!Convert(out, spec, *p, args, dialect))
+        if (!Convert(out, conv, *p, args, dialect))
             out.Put(*p);
         ++p;
     }
