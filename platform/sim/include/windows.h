@@ -610,6 +610,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
 #endif
 
 #include <cesim_crt.h>
+#include <cesim_gdi.h>
 #include <cesim_heap.h>
 
 #endif
