@@ -13,6 +13,11 @@ function(vexo_apply_sanitizers)
     list(JOIN VEXO_SANITIZE "," san)
     add_compile_options(-fsanitize=${san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=${san})
+    if("undefined" IN_LIST VEXO_SANITIZE)
+      # The program is built without RTTI, which the vptr check needs.
+      add_compile_options(-fno-sanitize=vptr)
+      add_link_options(-fno-sanitize=vptr)
+    endif()
   endif()
 endfunction()
 
