@@ -231,6 +231,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, void* overl
 DWORD GetFileSize(HANDLE file, LPDWORD high);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG high, DWORD method);
 BOOL DeleteFileW(LPCWSTR path);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes);
 
 // ---- time and locale ----------------------------------------------------------------------
 typedef struct _SYSTEMTIME {

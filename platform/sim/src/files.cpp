@@ -409,6 +409,16 @@ BOOL DeleteFileW(LPCWSTR path) {
     return TRUE;
 }
 
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES attributes) {
+    std::string host = path ? HostPath(U16(path)) : std::string();
+    Lock lock(Kernel::Mutex());
+    if (host.empty() || ::mkdir(host.c_str(), 0755) != 0) {
+        SetError(lock, errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
 void GetLocalTime(LPSYSTEMTIME time) {
     Lock lock(Kernel::Mutex());
     const SYSTEMTIME& b = S().base;
