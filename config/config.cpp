@@ -82,7 +82,7 @@ Config::Config()
       ClrMenuBg(GetSysColor(COLOR_MENU | SYS_COLOR_INDEX_FLAG)), ConfirmSoftReset(1),
       ConfirmTerminate(1), KillTimeout(10), OldStyleButton(0), ShowDot(1), OldStyleBkgnd(0),
       LongPressTimeout(500), AltTabTimeout(500), Page(0), LogLevel(0),
-      LogFile(DefaultLogFile()) {}
+      LogFile(DefaultLogFile()), configuredMenuColors(0) {}
 
 Config::~Config() { Release(); }
 
@@ -138,13 +138,11 @@ LONG Config::Load() {
     LoadExceptions(settings);
     LoadIgnoredApps(settings);
 
-    ClrMenuHiBg = RegReadDword(settings, L"ClrMenuHiBg",
-                               GetSysColor(COLOR_HIGHLIGHT | SYS_COLOR_INDEX_FLAG));
-    ClrMenuHiFg = RegReadDword(settings, L"ClrMenuHiFg",
-                               GetSysColor(COLOR_HIGHLIGHTTEXT | SYS_COLOR_INDEX_FLAG));
-    ClrMenuBg = RegReadDword(settings, L"ClrMenuBg", GetSysColor(COLOR_MENU | SYS_COLOR_INDEX_FLAG));
-    ClrMenuFg =
-        RegReadDword(settings, L"ClrMenuFg", GetSysColor(COLOR_MENUTEXT | SYS_COLOR_INDEX_FLAG));
+    configuredMenuColors = 0;
+    ClrMenuHiBg = LoadMenuColor(settings, L"ClrMenuHiBg", COLOR_HIGHLIGHT, MENU_HI_BG);
+    ClrMenuHiFg = LoadMenuColor(settings, L"ClrMenuHiFg", COLOR_HIGHLIGHTTEXT, MENU_HI_FG);
+    ClrMenuBg = LoadMenuColor(settings, L"ClrMenuBg", COLOR_MENU, MENU_BG);
+    ClrMenuFg = LoadMenuColor(settings, L"ClrMenuFg", COLOR_MENUTEXT, MENU_FG);
 
     Page = RegReadDword(settings, L"Page", 0);
     OldStyleButton = RegReadDword(settings, L"OldStyleButton", 0);
@@ -160,6 +158,19 @@ LONG Config::Load() {
 
     RegCloseKey(settings);
     return ERROR_SUCCESS;
+}
+
+COLORREF Config::LoadMenuColor(HKEY settings, LPCWSTR name, int systemColor, DWORD bit) {
+    // The system colour is taken just before the read, so the default follows the theme.
+    COLORREF fallback = GetSysColor(systemColor | SYS_COLOR_INDEX_FLAG);
+    COLORREF value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExW(settings, name, NULL, NULL, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        size != sizeof value)
+        return fallback;
+    configuredMenuColors |= bit;
+    return value;
 }
 
 void Config::LoadExceptions(HKEY settings) {

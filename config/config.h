@@ -69,11 +69,22 @@ public:
     DWORD LogLevel;
     WCHAR* LogFile;
 
+    // Which of the four menu colours the settings gave (MenuColor bits); the others follow
+    // the system's colours whenever the theme is reloaded.
+    DWORD configuredMenuColors;
+    enum MenuColor {
+        MENU_HI_FG = 1,
+        MENU_HI_BG = 2,
+        MENU_FG = 4,
+        MENU_BG = 8
+    };
+
 private:
     Config(const Config&);
     Config& operator=(const Config&);
     void LoadExceptions(HKEY settings);
     void LoadIgnoredApps(HKEY settings);
+    COLORREF LoadMenuColor(HKEY settings, LPCWSTR name, int systemColor, DWORD bit);
 };
 
 extern Config config;

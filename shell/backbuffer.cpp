@@ -4,6 +4,8 @@
 HDC backBufferDC = NULL;
 static HBITMAP backBufferBitmap = NULL;
 static HGDIOBJ originalBitmap = NULL;
+static int backBufferWidth = 0;
+static int backBufferHeight = 0;
 
 void CreateBackBuffer(int width, int height) {
     HDC screen = GetDC(NULL);
@@ -11,6 +13,15 @@ void CreateBackBuffer(int width, int height) {
     backBufferDC = CreateCompatibleDC(screen);
     originalBitmap = SelectObject(backBufferDC, backBufferBitmap);
     ReleaseDC(NULL, screen);
+    backBufferWidth = width;
+    backBufferHeight = height;
+}
+
+void ResizeBackBuffer(int width, int height) {
+    if (width == backBufferWidth && height == backBufferHeight)
+        return;
+    DestroyBackBuffer();
+    CreateBackBuffer(width, height);
 }
 
 void DestroyBackBuffer() {

@@ -6,8 +6,10 @@
 
 extern HDC backBufferDC;
 
-// Made once at the button's start-up size; it keeps that size when the button moves later.
+// Made at the button's start-up size; it changes only when the button's size does.
 void CreateBackBuffer(int width, int height);
 void DestroyBackBuffer();
+// Makes the buffer the given size when it is not already; nothing else changes.
+void ResizeBackBuffer(int width, int height);
 
 #endif

@@ -11,6 +11,9 @@ enum ButtonTimer {
     HotKeyHoldTimer = 4
 };
 
+// True while the stylus holds the button down; the face shows it pressed.
+extern bool pressed;
+
 LRESULT OnLButtonDown(HWND window, int x, int y, WORD keys);
 LRESULT OnMouseMove(HWND window, int x, int y, WORD keys);
 LRESULT OnLButtonUp(HWND window, int x, int y, WORD keys);

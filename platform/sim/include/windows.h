@@ -203,6 +203,11 @@ DWORD GetTickCount(void);
 DWORD GetCurrentThreadId(void);
 DWORD GetCurrentProcessId(void);
 
+#define PROCESS_ALL_ACCESS 0x001F0FFF
+HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD processId);
+// On the device a process handle also names that process's module.
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacity);
+
 // ---- files ----------------------------------------------------------------------------------
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define GENERIC_READ 0x80000000L
@@ -469,6 +474,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
 BOOL DestroyWindow(HWND window);
+typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM param);
+BOOL InSendMessage(void);
 BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
 BOOL ShowWindow(HWND window, int command);

@@ -236,7 +236,9 @@ bool Kernel::DispatchOneSent(Lock& lock) {
         return false;
     SentMessage* m = self.sent.front();
     self.sent.pop_front();
+    ++self.handlingSent;
     m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
+    --self.handlingSent;
     m->done = true;
     if (m->sender)
         WakeThread(lock, *m->sender);

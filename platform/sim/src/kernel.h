@@ -43,6 +43,7 @@ struct Thread {
     bool quitPosted = false;
     int quitCode = 0;
     DWORD lastError = 0;
+    int handlingSent = 0;         // depth of messages sent from other threads being handled
 };
 
 struct Process {
@@ -57,6 +58,7 @@ struct Process {
     size_t leftGdiObjects = 0;
     size_t leftIcons = 0;
     size_t leftWindows = 0;
+    bool openable = true;         // false: OpenProcess of it is refused
 };
 
 // Anything a HANDLE can stand for: mutexes, files.

@@ -417,6 +417,29 @@ BOOL DestroyWindow(HWND window) {
     return Destroy(lock, window);
 }
 
+BOOL EnumWindows(WNDENUMPROC proc, LPARAM param) {
+    std::vector<HWND> snapshot;
+    {
+        Lock lock(Kernel::Mutex());
+        snapshot = S().topLevel;
+    }
+    for (HWND h : snapshot) {
+        {
+            Lock lock(Kernel::Mutex());
+            if (!Get(lock, h))
+                continue;
+        }
+        if (!proc(h, param))
+            return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL InSendMessage(void) {
+    Lock lock(Kernel::Mutex());
+    return Kernel::Current(lock).handlingSent > 0 ? TRUE : FALSE;
+}
+
 BOOL IsWindow(HWND window) {
     Lock lock(Kernel::Mutex());
     return Get(lock, window) != nullptr;

@@ -58,6 +58,9 @@ ExitReport ProcessExitReport(DWORD processId);
 // and returns the process id. The thread's end ends the process.
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn);
 
+// A process whose OpenProcess is refused, as with a protected system process.
+void SetProcessOpenable(DWORD processId, bool openable);
+
 // Waits until every simulated thread is blocked with nothing to do.
 void Settle();
 // Moves the virtual clock forward, firing timers and waking sleepers in due order, settling

@@ -1,0 +1,120 @@
+// Simulated programs and the messages they receive.
+#include <cesim/device.h>
+#include <cesim/programs.h>
+
+#include "kernel.h"
+
+#include <map>
+
+namespace cesim {
+
+namespace {
+
+struct State {
+    std::map<HWND, CloseBehaviour> behaviour;
+    std::map<DWORD, std::vector<ReceivedMessage>> received;
+};
+
+State& S() {
+    static State* state = new State;
+    return *state;
+}
+
+bool Interesting(UINT message) {
+    // Painting is the device's own business; everything else is part of the conversation.
+    return message != WM_PAINT && message != WM_ERASEBKGND;
+}
+
+LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    bool sent = InSendMessage() != FALSE;
+    CloseBehaviour onClose = CloseBehaviour::Close;
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        if (Interesting(message))
+            S().received[Kernel::Current(lock).processId].push_back(
+                ReceivedMessage{window, message, wParam, lParam, sent});
+        auto it = S().behaviour.find(window);
+        if (it != S().behaviour.end())
+            onClose = it->second;
+    }
+    if (message == WM_CLOSE) {
+        if (onClose == CloseBehaviour::Ignore)
+            return 0;
+        if (onClose == CloseBehaviour::Hang) {
+            Kernel::Lock lock(Kernel::Mutex());
+            Kernel::Wait(lock, [] { return false; }, INFINITE, false);
+        }
+    }
+    if (message == WM_DESTROY) {
+        Kernel::Lock lock(Kernel::Mutex());
+        S().behaviour.erase(window);
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RunProgram(const SimProgram& program, RunningProgram* running) {
+    std::vector<std::u16string> registered;
+    for (const SimWindow& spec : program.windows) {
+        bool known = false;
+        for (const std::u16string& name : registered)
+            known = known || name == spec.className;
+        if (!known) {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = SimWindowProc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+            wc.lpszClassName = reinterpret_cast<const wchar_t*>(spec.className.c_str());
+            RegisterClassW(&wc);
+            registered.push_back(spec.className);
+        }
+        HWND link = nullptr;
+        if (spec.parent >= 0 && size_t(spec.parent) < running->windows.size())
+            link = running->windows[spec.parent];
+        else if (spec.owner >= 0 && size_t(spec.owner) < running->windows.size())
+            link = running->windows[spec.owner];
+        HWND w = CreateWindowExW(spec.exStyle, reinterpret_cast<const wchar_t*>(spec.className.c_str()),
+                                 reinterpret_cast<const wchar_t*>(spec.title.c_str()),
+                                 spec.style | (spec.parent >= 0 ? WS_CHILD : 0), spec.rect.left,
+                                 spec.rect.top, spec.rect.right - spec.rect.left,
+                                 spec.rect.bottom - spec.rect.top, link, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        {
+            Kernel::Lock lock(Kernel::Mutex());
+            S().behaviour[w] = spec.onClose;
+            running->windows.push_back(w);
+        }
+    }
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        running->threadId = Kernel::Current(lock).id;
+    }
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+} // namespace
+
+RunningProgram StartSimulatedProgram(const SimProgram& program) {
+    auto running = std::make_shared<RunningProgram>();
+    SimProgram copy = program;
+    running->processId =
+        StartHelperProcess(program.modulePath, [copy, running] { RunProgram(copy, running.get()); });
+    Settle();
+    Kernel::Lock lock(Kernel::Mutex());
+    return *running;
+}
+
+std::vector<ReceivedMessage> ReceivedMessages(DWORD processId) {
+    Kernel::Lock lock(Kernel::Mutex());
+    return S().received[processId];
+}
+
+void ClearReceivedMessages(DWORD processId) {
+    Kernel::Lock lock(Kernel::Mutex());
+    S().received[processId].clear();
+}
+
+} // namespace cesim
