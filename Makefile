@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
-.PHONY: all deps build run check check-sim check-asan check-tsan configure-win32 clean
+.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz configure-win32 clean references
 
 all: build
 
@@ -16,9 +16,10 @@ build: deps
 
 run: build
 	@mkdir -p $(SCREENSHOTS)
-	@for dpi in 96 192; do build/sim/tools/vexo-sim --dpi $$dpi --out $(SCREENSHOTS) || exit 1; done
+	@for dpi in 96 192; do for os in 4.20 5.1 5.2 6.0; do \
+	  build/sim/tools/vexo-sim --dpi $$dpi --os $$os --out $(SCREENSHOTS) || exit 1; done; done
 
-check: deps check-sim check-asan check-tsan configure-win32
+check: deps check-sim check-asan check-tsan check-fuzz configure-win32
 
 check-sim:
 	@cmake --preset sim >/dev/null
@@ -35,8 +36,21 @@ check-tsan:
 	@cmake --build --preset sim-tsan -j $(JOBS)
 	@ctest --preset sim-tsan
 
+# The language file parser under libFuzzer for FUZZ_SECONDS (20 by default).
+check-fuzz:
+	@tools/build/fuzz.sh
+
 configure-win32:
 	@cmake --preset win32 >/dev/null
 
 clean:
 	rm -rf build
+
+# Rewrites the reviewed face images from the current painting, then the contact sheet.
+FACES := tests/data/faces
+references: build
+	@cd build/sim && VEXO_UPDATE_REFERENCES=1 ctest -L image --output-on-failure
+	@build/sim/tools/contact-sheet docs/faces.png \
+	  4:$(FACES)/Other96.png 4:$(FACES)/Ce4At96.png 4:$(FACES)/Ce5At96.png 4:$(FACES)/Ce52At96.png
+	@build/sim/tools/contact-sheet docs/faces-192.png \
+	  2:$(FACES)/Other192.png 2:$(FACES)/Ce4At192.png 2:$(FACES)/Ce5At192.png 2:$(FACES)/Ce52At192.png

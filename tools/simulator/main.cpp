@@ -1,5 +1,6 @@
 // The simulator app: boots a simulated device, starts vexo on it and writes screenshots.
 #include <cesim/device.h>
+#include <cesim/programs.h>
 #include <cesim/registry.h>
 
 #include <cstdio>
@@ -9,10 +10,38 @@
 namespace {
 
 void Usage() {
-    std::printf("usage: vexo-sim [--dpi 96|192] [--os 4.20|5.1|5.2] [--reg FILE.reg] "
-                "[--out DIR]\n"
-                "Boots a simulated Pocket PC, starts vexo on it, and writes a PNG of the\n"
-                "screen to DIR (default: the current folder).\n");
+    std::printf("usage: vexo-sim [--dpi 96|192] [--os 4.20|5.1|5.2|6.0] [--reg FILE.reg] "
+                "[--out DIR] [--outline]\n"
+                "Boots a simulated Pocket PC, starts vexo on it and three programs (one with an\n"
+                "OK button in its caption, one full-screen without caption, one with a caption),\n"
+                "brings each to the front in turn and writes a PNG of the screen each time to\n"
+                "DIR (default: the current folder). --outline marks the button's rectangle.\n");
+}
+
+struct Scene {
+    const char* name;
+    HWND window;
+};
+
+std::vector<Scene> StartPrograms() {
+    auto start = [](const std::u16string& path, const std::u16string& title, DWORD style,
+                    DWORD exStyle) {
+        cesim::SimProgram p;
+        p.modulePath = path;
+        cesim::SimWindow w;
+        w.title = title;
+        w.style = style;
+        w.exStyle = exStyle;
+        p.windows.push_back(w);
+        return cesim::StartSimulatedProgram(p).windows[0];
+    };
+    std::vector<Scene> scenes;
+    scenes.push_back({"ok", start(u"\\Windows\\ctlpnl.exe", u"Settings", WS_VISIBLE | WS_CAPTION,
+                                  WS_EX_CAPTIONOKBTN)});
+    scenes.push_back({"close", start(u"\\Windows\\notes.exe", u"Notes", WS_VISIBLE, 0)});
+    scenes.push_back(
+        {"caption", start(u"\\Windows\\calc.exe", u"Calculator", WS_VISIBLE | WS_CAPTION, 0)});
+    return scenes;
 }
 
 // Outlines a rectangle so the button's area shows in a screenshot even before it paints.
@@ -32,6 +61,7 @@ void Outline(cesim::Surface& s, const RECT& r, uint32_t colour) {
 int main(int argc, char** argv) {
     cesim::BootOptions options;
     std::string out = ".";
+    bool outline = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--dpi" && i + 1 < argc) {
@@ -44,12 +74,15 @@ int main(int argc, char** argv) {
             options.registryFile = argv[++i];
         } else if (arg == "--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (arg == "--outline") {
+            outline = true;
         } else {
             Usage();
             return arg == "--help" || arg == "-h" ? 0 : 2;
         }
     }
     cesim::Boot(options);
+    std::vector<Scene> scenes = StartPrograms();
     cesim::ProgramImage vexo;
     vexo.entry = &WinMain;
     vexo.modulePath = u"\\Program Files\\Vexo\\vexo.exe";
@@ -61,20 +94,25 @@ int main(int argc, char** argv) {
                      cesim::ProcessExitCode(pid));
         return 1;
     }
-    cesim::Surface screen = cesim::ComposeScreen();
-    for (HWND child : cesim::ChildWindows(cesim::Taskbar())) {
-        auto info = cesim::Inspect(child);
-        if (info && info->className == u"VexoClass")
-            Outline(screen, info->rect, 0xFF00FF);
+    for (const Scene& scene : scenes) {
+        SetForegroundWindow(scene.window);
+        cesim::Advance(500);
+        cesim::Surface screen = cesim::ComposeScreen();
+        if (outline)
+            for (HWND child : cesim::ChildWindows(cesim::Taskbar())) {
+                auto info = cesim::Inspect(child);
+                if (info && info->className == u"VexoClass")
+                    Outline(screen, info->rect, 0xFF00FF);
+            }
+        char name[96];
+        std::snprintf(name, sizeof name, "/vexo-%ddpi-%d.%d-%s.png", options.dpi, options.osMajor,
+                      options.osMinor, scene.name);
+        std::string path = out + name;
+        if (!cesim::WritePng(screen, path)) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("screenshot: %s\n", path.c_str());
     }
-    char name[64];
-    std::snprintf(name, sizeof name, "/vexo-%ddpi-%d.%d.png", options.dpi, options.osMajor,
-                  options.osMinor);
-    std::string path = out + name;
-    if (!cesim::WritePng(screen, path)) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return 1;
-    }
-    std::printf("screenshot: %s\n", path.c_str());
     return 0;
 }

@@ -31,6 +31,7 @@ struct State {
     std::unordered_map<void*, size_t, std::hash<void*>, std::equal_to<void*>,
                        RawAllocator<std::pair<void* const, size_t>>>
         blocks;
+    size_t allocations = 0;   // every allocation ever made, for "this allocates nothing"
     int succeed = -1;   // -1: no failure planned
     int fail = 0;
 };
@@ -57,6 +58,7 @@ void* Track(void* block, size_t size) {
     if (block) {
         std::lock_guard<std::mutex> lock(S().mutex);
         S().blocks[block] = size;
+        ++S().allocations;
     }
     return block;
 }
@@ -76,6 +78,11 @@ bool PlannedFailure() {
 size_t HeapBlocks() {
     std::lock_guard<std::mutex> lock(S().mutex);
     return S().blocks.size();
+}
+
+size_t HeapAllocations() {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    return S().allocations;
 }
 
 void FailAllocations(int succeed, int fail) {

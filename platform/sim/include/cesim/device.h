@@ -119,6 +119,8 @@ void SetLocalTimeBase(const SYSTEMTIME& time);
 // ---- heap -------------------------------------------------------------------------------
 // Blocks the program holds from malloc, calloc, realloc and nothrow new.
 size_t HeapBlocks();
+// How many allocations the program has made so far, freed or not.
+size_t HeapAllocations();
 // Lets `succeed` more allocations through, then fails the next `fail` ones (-1: all).
 void FailAllocations(int succeed, int fail = 1);
 void StopFailingAllocations();

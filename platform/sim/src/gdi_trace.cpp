@@ -1,0 +1,127 @@
+// The record of GDI calls that the driver can switch on for one process or one thread.
+#include <cesim/gdi_trace.h>
+
+#include <cesim/device.h>
+
+#include "gdi_model.h"
+
+#include <cstdio>
+
+namespace cesim {
+
+namespace {
+
+struct TraceState {
+    bool recording = false;
+    bool byThread = false;
+    DWORD id = 0;
+    std::vector<GdiCall> calls;
+};
+
+TraceState& T() {
+    static TraceState* state = new TraceState;
+    return *state;
+}
+
+void Start(bool byThread, DWORD id) {
+    Kernel::Lock lock(Kernel::Mutex());
+    TraceState& t = T();
+    t.recording = true;
+    t.byThread = byThread;
+    t.id = id;
+    t.calls.clear();
+}
+
+} // namespace
+
+namespace gdi {
+
+void Record(const Lock& held, const char* name, HDC dc, std::vector<int64_t> args, int64_t result,
+            std::u16string text) {
+    TraceState& t = T();
+    if (!t.recording)
+        return;
+    const Thread& self = Kernel::Current(held);
+    if ((t.byThread ? self.id : self.processId) != t.id)
+        return;
+    GdiCall call;
+    call.name = name;
+    call.args = std::move(args);
+    call.text = std::move(text);
+    call.dc = dc;
+    call.result = result;
+    call.processId = self.processId;
+    call.threadId = self.id;
+    t.calls.push_back(std::move(call));
+}
+
+std::u16string TextArg(LPCWSTR text, int count) {
+    std::u16string s;
+    if (!text)
+        return s;
+    for (int i = 0; count < 0 ? text[i] != 0 : i < count; ++i)
+        s.push_back(char16_t(text[i]));
+    return s;
+}
+
+void ResetTrace(const Lock&) {
+    T() = TraceState();
+}
+
+} // namespace gdi
+
+void StartGdiTraceOfProcess(DWORD processId) {
+    Start(false, processId);
+}
+
+void StartGdiTraceOfThread(DWORD threadId) {
+    Start(true, threadId);
+}
+
+void StopGdiTrace() {
+    Kernel::Lock lock(Kernel::Mutex());
+    T().recording = false;
+}
+
+void ClearGdiTrace() {
+    Kernel::Lock lock(Kernel::Mutex());
+    T().calls.clear();
+}
+
+std::vector<GdiCall> GdiTrace() {
+    Kernel::Lock lock(Kernel::Mutex());
+    return T().calls;
+}
+
+std::string Describe(const GdiCall& call) {
+    std::string out = call.name + "(";
+    bool first = true;
+    auto separate = [&] {
+        if (!first)
+            out += ", ";
+        first = false;
+    };
+    if (!call.text.empty()) {
+        separate();
+        out += "\"" + Narrow(call.text) + "\"";
+    }
+    for (int64_t a : call.args) {
+        separate();
+        char buffer[32];
+        if (a >= 0x1000000)
+            std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(a));
+        else
+            std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(a));
+        out += buffer;
+    }
+    return out + ")";
+}
+
+std::string Describe(const std::vector<GdiCall>& calls) {
+    std::string out;
+    for (const GdiCall& call : calls)
+        out += Describe(call) + "\n";
+    return out;
+}
+
+} // namespace cesim

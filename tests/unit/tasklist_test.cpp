@@ -1,0 +1,222 @@
+// The task list: which top-level windows become tasks, in which order, and under which title.
+#include "support/device_fixture.h"
+
+#include <windows.h>
+
+#include <cesim/programs.h>
+
+#include "config/config.h"
+#include "shell/mainwindow.h"
+#include "tasks/tasklist.h"
+
+#include <string>
+#include <vector>
+
+using cesim::SimProgram;
+using cesim::SimWindow;
+using vexotest::U16;
+
+namespace {
+
+SimWindow Window(const std::u16string& title, const std::u16string& className = u"App",
+                 DWORD style = WS_VISIBLE, DWORD exStyle = 0) {
+    SimWindow w;
+    w.title = title;
+    w.className = className;
+    w.style = style;
+    w.exStyle = exStyle;
+    return w;
+}
+
+cesim::RunningProgram Start(const std::u16string& path, std::vector<SimWindow> windows) {
+    SimProgram p;
+    p.modulePath = path;
+    p.windows = std::move(windows);
+    return cesim::StartSimulatedProgram(p);
+}
+
+std::vector<std::u16string> TaskTitles() {
+    std::vector<std::u16string> titles;
+    for (int i = 0; i < taskTable.count; ++i)
+        titles.push_back(U16(taskTable.entries[i]->title));
+    return titles;
+}
+
+class TaskListTest : public vexotest::DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        desktopWindow = cesim::DesktopWindow();
+        config.Load();
+    }
+    void TearDown() override {
+        for (int i = 0; i < taskTable.count; ++i)
+            delete taskTable.entries[i];
+        taskTable.count = 0;
+        DeviceTest::TearDown();
+    }
+};
+
+TEST_F(TaskListTest, OnlyVisibleTitledApplicationWindowsAreListedTopmostFirst) {
+    Start(u"\\Windows\\a.exe", {Window(u"Inbox")});
+    Start(u"\\Windows\\b.exe", {Window(u"Hidden", u"App", 0)});
+    Start(u"\\Windows\\c.exe", {Window(u"")});
+    Start(u"\\Windows\\d.exe", {Window(u"Input panel", u"MS_SIPBUTTON")});
+    Start(u"\\Windows\\e.exe", {Window(u"Label", u"static")});
+    Start(u"\\Windows\\f.exe", {Window(u"Not quite static", u"Static")});
+    Start(u"\\Windows\\g.exe", {Window(u"Tip", u"App", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW)});
+    Start(u"\\Windows\\h.exe", {Window(u"Calendar")});
+    RefreshTaskList();
+    EXPECT_EQ(TaskTitles(), (std::vector<std::u16string>{u"Calendar", u"Not quite static",
+                                                         u"Inbox"}));
+}
+
+TEST_F(TaskListTest, OfTwoEqualTitlesOnlyTheHigherWindowIsListed) {
+    auto lower = Start(u"\\Windows\\one.exe", {Window(u"Notes")});
+    auto higher = Start(u"\\Windows\\two.exe", {Window(u"Notes")});
+    RefreshTaskList();
+    ASSERT_EQ(taskTable.count, 1);
+    EXPECT_EQ(taskTable.entries[0]->window, higher.windows[0]);
+    EXPECT_EQ(taskTable.entries[0]->processId, higher.processId);
+}
+
+TEST_F(TaskListTest, AnOwnedPopupIsListedUnderItsRootsTitleWithItsOwnHandle) {
+    SimWindow owner = Window(u"Pocket Word");
+    SimWindow dialog = Window(u"Save As", u"Dialog", WS_VISIBLE | WS_POPUP);
+    dialog.owner = 0;
+    auto word = Start(u"\\Windows\\pword.exe", {owner, dialog});
+    RefreshTaskList();
+    ASSERT_EQ(taskTable.count, 1);
+    EXPECT_EQ(U16(taskTable.entries[0]->title), u"Pocket Word");
+    EXPECT_EQ(taskTable.entries[0]->window, word.windows[1]);
+    EXPECT_EQ(GetRootWindow(word.windows[1]), word.windows[0]);
+}
+
+TEST_F(TaskListTest, IgnoredProgramsMatchTheirPathWithoutRegardToCase) {
+    cesim::reg::SetString(std::string(vexotest::kSettingsPath) + "\\IgnoredApps", "Item0",
+                          u"\\WINDOWS\\Poutlook.EXE");
+    config.Load();
+    Start(u"\\Windows\\poutlook.exe", {Window(u"Messaging")});
+    Start(u"\\Windows\\pie.exe", {Window(u"Internet Explorer")});
+    RefreshTaskList();
+    EXPECT_EQ(TaskTitles(), (std::vector<std::u16string>{u"Internet Explorer"}));
+}
+
+TEST_F(TaskListTest, AProcessThatCannotBeOpenedIsNotListed) {
+    auto locked = Start(u"\\Windows\\services.exe", {Window(u"Services")});
+    cesim::SetProcessOpenable(locked.processId, false);
+    Start(u"\\Windows\\notes.exe", {Window(u"Notes")});
+    RefreshTaskList();
+    EXPECT_EQ(TaskTitles(), (std::vector<std::u16string>{u"Notes"}));
+    TaskEntry locked_entry(L"Services", locked.processId, locked.windows[0], nullptr);
+    WCHAR path[kMaxPathChars] = {'x', 0};
+    GetTaskProgramPath(&locked_entry, path);
+    EXPECT_EQ(U16(path), u"");
+}
+
+TEST_F(TaskListTest, TheTableStopsAtItsCapacityAndRefreshReplacesIt) {
+    std::vector<SimWindow> many;
+    for (int i = 0; i < kMaxTasks + 20; ++i)
+        many.push_back(Window(u"Window " + std::u16string(1, char16_t(0x4E00 + i))));
+    Start(u"\\Windows\\many.exe", many);
+    RefreshTaskList();
+    EXPECT_EQ(taskTable.count, kMaxTasks);
+    for (int i = 0; i < taskTable.count; ++i)
+        ASSERT_NE(taskTable.entries[i], nullptr);
+    size_t blocks = cesim::HeapBlocks();
+    RefreshTaskList();
+    EXPECT_EQ(taskTable.count, kMaxTasks);
+    EXPECT_EQ(cesim::HeapBlocks(), blocks);
+}
+
+TEST_F(TaskListTest, AnEntryThatCannotBeAllocatedLeavesNoHole) {
+    Start(u"\\Windows\\a.exe", {Window(u"First")});
+    Start(u"\\Windows\\b.exe", {Window(u"Second")});
+    Start(u"\\Windows\\c.exe", {Window(u"Third")});
+    // Two allocations make the topmost entry (the record, its title); the next record fails.
+    cesim::FailAllocations(2, 1);
+    RefreshTaskList();
+    cesim::StopFailingAllocations();
+    ASSERT_EQ(taskTable.count, 2);
+    for (int i = 0; i < taskTable.count; ++i) {
+        ASSERT_NE(taskTable.entries[i], nullptr);
+        ASSERT_NE(taskTable.entries[i]->title, nullptr);
+    }
+}
+
+TEST_F(TaskListTest, ToolWindowsAreToldApartByTheirStyles) {
+    SimWindow child = Window(u"Bar", u"Bar", 0x10000404, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+    child.parent = 0;
+    SimWindow popup = Window(u"Popup tool", u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW);
+    SimWindow plainPopup = Window(u"Popup", u"Tip", WS_VISIBLE | WS_POPUP, 0);
+    auto p = Start(u"\\Windows\\tools.exe", {Window(u"Host"), child, popup, plainPopup});
+    EXPECT_TRUE(IsToolWindow(p.windows[1]));
+    EXPECT_TRUE(IsToolWindow(p.windows[2]));
+    EXPECT_FALSE(IsToolWindow(p.windows[3]));
+    EXPECT_FALSE(IsToolWindow(p.windows[0]));
+}
+
+TEST_F(TaskListTest, NextTaskWindowSkipsWhatIsNotAWindowOfAnAcceptedClass) {
+    auto below = Start(u"\\Windows\\below.exe", {Window(u"Below")});
+    Start(u"\\Windows\\label.exe", {Window(u"Label", u"static")});
+    Start(u"\\Windows\\hidden.exe", {Window(u"Hidden", u"App", 0)});
+    auto tip = Start(u"\\Windows\\tip.exe",
+                     {Window(u"Tip", u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW)});
+    EXPECT_EQ(GetNextTaskWindow(tip.windows[0]), below.windows[0]);
+    EXPECT_EQ(GetNextTaskWindow(below.windows[0]), cesim::DesktopWindow());
+}
+
+struct PathCase {
+    int major, minor;
+    const char16_t* module;
+    const char16_t* className;
+    const char16_t* expected;
+};
+
+void ExpectProgramPaths(const std::vector<PathCase>& cases) {
+    for (const PathCase& c : cases) {
+        auto p = Start(c.module, {Window(u"T", c.className)});
+        TaskEntry entry(L"T", p.processId, p.windows[0], nullptr);
+        WCHAR path[kMaxPathChars];
+        GetTaskProgramPath(&entry, path);
+        EXPECT_EQ(U16(path), std::u16string(c.expected))
+            << "module " << cesim::Narrow(c.module) << " on " << c.major << "." << c.minor;
+    }
+}
+
+TEST(TaskProgramPath, OnCe420) {
+    vexotest::BootDevice(96, "", 4, 20);
+    ExpectProgramPaths({
+        {4, 20, u"\\windows\\calendar.exe", u"Calendar", u"\\windows\\calendar.lnk"},
+        {4, 20, u"\\windows\\poutlook.exe", u"Contacts", u"\\windows\\addrbook.lnk"},
+        {4, 20, u"\\windows\\poutlook.exe", u"MSContactsUI", u"\\windows\\addrbook.lnk"},
+        {4, 20, u"\\windows\\poutlook.exe", u"Tasks Application", u"\\windows\\tasks.lnk"},
+        {4, 20, u"\\windows\\poutlook.exe", u"calendar", u"\\windows\\poutlook.exe"},
+        {4, 20, u"\\Windows\\ShFind.exe", u"App", u"\\windows\\find.lnk"},
+        {4, 20, u"\\windows\\cprog.exe", u"App", u"\\windows\\cprog.exe"},
+        {4, 20, u"\\windows\\pimg.exe", u"App", u"\\windows\\pimg.exe"},
+    });
+}
+
+TEST(TaskProgramPath, OnCe51) {
+    vexotest::BootDevice(96, "", 5, 1);
+    ExpectProgramPaths({
+        {5, 1, u"\\windows\\shfind.exe", u"App", u"\\windows\\search.lnk"},
+        {5, 1, u"\\windows\\CPROG.exe", u"App", u"\\windows\\cprog.lnk"},
+        {5, 1, u"\\windows\\atciui.exe", u"App", u"\\windows\\atciui.lnk"},
+        {5, 1, u"\\windows\\pimg.exe", u"App", u"\\windows\\pimg.exe"},
+        {5, 1, u"\\windows\\intshrui.exe", u"App", u"\\windows\\intshrui.exe"},
+    });
+}
+
+TEST(TaskProgramPath, OnCe52) {
+    vexotest::BootDevice(96, "", 5, 2);
+    ExpectProgramPaths({
+        {5, 2, u"\\windows\\pimg.exe", u"App", u"\\windows\\pimg.lnk"},
+        {5, 2, u"\\windows\\intshrui.exe", u"App", u"\\windows\\intshrui.lnk"},
+        {5, 2, u"\\windows\\cprog.exe", u"App", u"\\windows\\cprog.lnk"},
+        {5, 2, u"\\Program Files\\Game\\game.exe", u"App", u"\\Program Files\\Game\\game.exe"},
+    });
+}
+
+} // namespace
