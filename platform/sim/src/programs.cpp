@@ -54,33 +54,33 @@ LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 void RunProgram(const SimProgram& program, RunningProgram* running) {
     std::vector<std::u16string> registered;
-    for (const SimWindow& spec : program.windows) {
+    for (const SimWindow& window : program.windows) {
         bool known = false;
         for (const std::u16string& name : registered)
-            known = known || name == spec.className;
+            known = known || name == window.className;
         if (!known) {
             WNDCLASSW wc = {};
             wc.lpfnWndProc = SimWindowProc;
             wc.hInstance = GetModuleHandleW(nullptr);
             wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-            wc.lpszClassName = reinterpret_cast<const wchar_t*>(spec.className.c_str());
+            wc.lpszClassName = reinterpret_cast<const wchar_t*>(window.className.c_str());
             RegisterClassW(&wc);
-            registered.push_back(spec.className);
+            registered.push_back(window.className);
         }
         HWND link = nullptr;
-        if (spec.parent >= 0 && size_t(spec.parent) < running->windows.size())
-            link = running->windows[spec.parent];
-        else if (spec.owner >= 0 && size_t(spec.owner) < running->windows.size())
-            link = running->windows[spec.owner];
-        HWND w = CreateWindowExW(spec.exStyle, reinterpret_cast<const wchar_t*>(spec.className.c_str()),
-                                 reinterpret_cast<const wchar_t*>(spec.title.c_str()),
-                                 spec.style | (spec.parent >= 0 ? WS_CHILD : 0), spec.rect.left,
-                                 spec.rect.top, spec.rect.right - spec.rect.left,
-                                 spec.rect.bottom - spec.rect.top, link, nullptr,
+        if (window.parent >= 0 && size_t(window.parent) < running->windows.size())
+            link = running->windows[window.parent];
+        else if (window.owner >= 0 && size_t(window.owner) < running->windows.size())
+            link = running->windows[window.owner];
+        HWND w = CreateWindowExW(window.exStyle, reinterpret_cast<const wchar_t*>(window.className.c_str()),
+                                 reinterpret_cast<const wchar_t*>(window.title.c_str()),
+                                 window.style | (window.parent >= 0 ? WS_CHILD : 0), window.rect.left,
+                                 window.rect.top, window.rect.right - window.rect.left,
+                                 window.rect.bottom - window.rect.top, link, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
         {
             Kernel::Lock lock(Kernel::Mutex());
-            S().behaviour[w] = spec.onClose;
+            S().behaviour[w] = window.onClose;
             running->windows.push_back(w);
         }
     }
