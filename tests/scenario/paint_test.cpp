@@ -17,17 +17,6 @@ using vexotest::StartVexo;
 
 namespace {
 
-HWND StartProgram(const std::u16string& title, DWORD style, DWORD exStyle) {
-    cesim::SimProgram p;
-    p.modulePath = u"\\Windows\\" + title + u".exe";
-    cesim::SimWindow w;
-    w.title = title;
-    w.style = style;
-    w.exStyle = exStyle;
-    p.windows.push_back(w);
-    return cesim::StartSimulatedProgram(p).windows[0];
-}
-
 std::vector<cesim::GdiCall> TracePaint(DWORD vexo) {
     cesim::StartGdiTraceOfProcess(vexo);
     InvalidateRect(FindButtonWindow(), nullptr, FALSE);
@@ -49,7 +38,7 @@ typedef std::vector<int64_t> Args;
 
 TEST(Paint, WorkedExampleWithTheCrossAt96Dpi) {
     BootDevice(96, "", 4, 20);
-    StartProgram(u"Notes", WS_VISIBLE, 0);
+    vexotest::StartWindowProgram(u"Notes", WS_VISIBLE, 0);
     DWORD vexo = StartVexo();
     auto calls = TracePaint(vexo);
     EXPECT_EQ(ArgsOf(calls, "Ellipse"), (std::vector<Args>{{0, 7, 8, 15}, {9, 2, 26, 19}}))
@@ -71,7 +60,7 @@ TEST(Paint, WorkedExampleWithTheCrossAt96Dpi) {
 
 TEST(Paint, WorkedExampleWithOkAt96Dpi) {
     BootDevice(96, "", 4, 20);
-    StartProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
+    vexotest::StartWindowProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
     DWORD vexo = StartVexo();
     auto calls = TracePaint(vexo);
     bool found = false;
@@ -88,7 +77,7 @@ TEST(Paint, WorkedExampleWithOkAt96Dpi) {
 void ExpectPaintsLeaveNothingBehind(int major, int minor) {
     {
         BootDevice(96, "", major, minor);
-        StartProgram(u"Notes", WS_VISIBLE, 0);
+        vexotest::StartWindowProgram(u"Notes", WS_VISIBLE, 0);
         DWORD vexo = StartVexo();
         HWND button = FindButtonWindow();
         cesim::Settle();
@@ -156,10 +145,10 @@ TEST(Paint, ANarrowScreenAndAnEmptyButtonWithTheGloss) { ExpectTinyPaintsWithout
 TEST(CloseButtonType, FollowsTheWindowInFront) {
     BootDevice(96);
     desktopWindow = cesim::DesktopWindow();
-    HWND plain = StartProgram(u"Notes", WS_VISIBLE, 0);
-    HWND caption = StartProgram(u"Calc", WS_VISIBLE | WS_CAPTION, 0);
-    HWND sysmenu = StartProgram(u"Sys", WS_VISIBLE | 0x00010000, 0);
-    HWND ok = StartProgram(u"Dialog", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
+    HWND plain = vexotest::StartWindowProgram(u"Notes", WS_VISIBLE, 0);
+    HWND caption = vexotest::StartWindowProgram(u"Calc", WS_VISIBLE | WS_CAPTION, 0);
+    HWND sysmenu = vexotest::StartWindowProgram(u"Sys", WS_VISIBLE | 0x00010000, 0);
+    HWND ok = vexotest::StartWindowProgram(u"Dialog", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
     EXPECT_EQ(GetCloseButtonType(plain), CloseButtonX);
     EXPECT_EQ(GetCloseButtonType(caption), CloseButtonNone);
     EXPECT_EQ(GetCloseButtonType(sysmenu), CloseButtonNone);
@@ -171,10 +160,10 @@ TEST(CloseButtonType, FollowsTheWindowInFront) {
 TEST(CloseButtonType, AToolWindowInFrontStandsForTheWindowBelowIt) {
     BootDevice(96);
     desktopWindow = cesim::DesktopWindow();
-    HWND app = StartProgram(u"Dialog", WS_VISIBLE | WS_CAPTION, 0);
+    HWND app = vexotest::StartWindowProgram(u"Dialog", WS_VISIBLE | WS_CAPTION, 0);
     // A captionless tool window: by its own style it would show an X; the window it stands
     // for has a caption and shows nothing.
-    HWND tip = StartProgram(u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW);
+    HWND tip = vexotest::StartWindowProgram(u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW);
     ASSERT_TRUE(IsWindow(app));
     EXPECT_EQ(GetCloseButtonType(tip), CloseButtonNone);
     SendMessageW(app, WM_CLOSE, 0, 0);

@@ -13,17 +13,6 @@ using vexotest::StartVexo;
 
 namespace {
 
-cesim::RunningProgram StartProgram(const std::u16string& title, DWORD style, DWORD exStyle) {
-    cesim::SimProgram p;
-    p.modulePath = u"\\Windows\\" + title + u".exe";
-    cesim::SimWindow w;
-    w.title = title;
-    w.style = style;
-    w.exStyle = exStyle;
-    p.windows.push_back(w);
-    return cesim::StartSimulatedProgram(p);
-}
-
 cesim::Surface ButtonPixels() {
     cesim::Surface screen = cesim::ComposeScreen();
     RECT r = cesim::Inspect(FindButtonWindow())->rect;
@@ -36,21 +25,21 @@ cesim::Surface ButtonPixels() {
 
 TEST(Watch, TheFaceFollowsTheForegroundProgramWithinHalfASecond) {
     BootDevice(96);
-    auto dialog = StartProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
+    HWND dialog = vexotest::StartWindowProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
     StartVexo();
     cesim::Advance(500);
     EXPECT_EQ(closeButtonType, CloseButtonOk);
     cesim::Surface ok = ButtonPixels();
 
-    auto app = StartProgram(u"Notes", WS_VISIBLE, 0);
-    ASSERT_EQ(GetForegroundWindow(), app.windows[0]);
+    HWND app = vexotest::StartWindowProgram(u"Notes");
+    ASSERT_EQ(GetForegroundWindow(), app);
     cesim::Advance(499);
     EXPECT_EQ(closeButtonType, CloseButtonOk);   // not yet looked
     cesim::Advance(1);
     EXPECT_EQ(closeButtonType, CloseButtonX);
     EXPECT_NE(ButtonPixels().pixels, ok.pixels);
 
-    SetForegroundWindow(dialog.windows[0]);
+    SetForegroundWindow(dialog);
     cesim::Advance(500);
     EXPECT_EQ(closeButtonType, CloseButtonOk);
     EXPECT_EQ(ButtonPixels().pixels, ok.pixels);

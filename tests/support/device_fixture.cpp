@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cesim/programs.h>
+
 namespace vexotest {
 
 const char kSettingsPath[] = "HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo";
@@ -37,6 +39,17 @@ HWND FindButtonWindow() {
             return child;
     }
     return nullptr;
+}
+
+HWND StartWindowProgram(const std::u16string& title, DWORD style, DWORD exStyle) {
+    cesim::SimProgram p;
+    p.modulePath = u"\\Windows\\" + title + u".exe";
+    cesim::SimWindow w;
+    w.title = title;
+    w.style = style;
+    w.exStyle = exStyle;
+    p.windows.push_back(w);
+    return cesim::StartSimulatedProgram(p).windows[0];
 }
 
 LRESULT SendFromOtherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

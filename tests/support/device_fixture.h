@@ -27,6 +27,9 @@ HWND FindButtonWindow();
 void ChangeSettings(const std::function<void()>& write);
 void SendReadConfig();
 
+// Starts a simulated program "\Windows\<title>.exe" with one top-level window and returns it.
+HWND StartWindowProgram(const std::u16string& title, DWORD style = WS_VISIBLE, DWORD exStyle = 0);
+
 // Sends a message to a window from a helper process and waits for the answer.
 LRESULT SendFromOtherProcess(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
