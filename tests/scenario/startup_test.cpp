@@ -137,27 +137,27 @@ TEST(HotKey, UnchangedKeyIsNotTouchedByAReload) {
     BootDevice(96, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo]\n"
                    "\"TLHWKey\"=dword:000000c1\n");
     StartVexo();
-    ASSERT_TRUE(cesim::HotKeyFor(kVkApp1));
-    // Another program takes the key behind vexo's back; an untouched registration stays
-    // vexo's, while a re-registration would have had to fail or steal it.
     HWND button = FindButtonWindow();
+    // Another program registers a key after vexo. The device keeps registrations in the order
+    // they were made, so a re-registration by vexo would move its key behind this one.
+    cesim::StartHelperProcess(u"\\Windows\\other.exe", [] {
+        EXPECT_TRUE(RegisterHotKey(nullptr, 9, MOD_WIN, kVkApp2));
+    });
     ChangeSettings([] { cesim::reg::SetDword(kSettingsPath, "ShowDot", 0); });
-    auto key = cesim::HotKeyFor(kVkApp1);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->window, button);
-    EXPECT_EQ(cesim::HotKeys().size(), 1u);
+    auto keys = cesim::HotKeys();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_EQ(keys[0].virtualKey, kVkApp1);
+    EXPECT_EQ(keys[0].window, button);
 }
 
 TEST(HotKey, AKeyTakenByAnotherProgramIsNotRegisteredTwice) {
     BootDevice(96);
     StartVexo();
-    HWND other = nullptr;
     cesim::StartHelperProcess(u"\\Windows\\other.exe", [&] {
         EXPECT_TRUE(RegisterHotKey(nullptr, 5, MOD_WIN, kVkApp1));
         EXPECT_FALSE(RegisterHotKey(nullptr, 6, MOD_WIN | MOD_KEYUP, kVkApp1));
         EXPECT_EQ(GetLastError(), DWORD(ERROR_HOTKEY_ALREADY_REGISTERED));
     });
-    (void)other;
     ChangeSettings([] { cesim::reg::SetDword(kSettingsPath, "TLHWKey", kVkApp1); });
     ASSERT_EQ(cesim::HotKeys().size(), 1u);
     EXPECT_EQ(cesim::HotKeys()[0].id, 5);

@@ -83,7 +83,7 @@ TEST(Clock, TimersFireOnlyAsTheClockMovesInDueOrder) {
     EXPECT_EQ(cesim::Now(), 650u);
 }
 
-TEST(Clock, ResettingATimerRestartsItsPeriodAndKillingItDropsThePendingTick) {
+TEST(Clock, SettingATimerAgainRestartsItsPeriodAndOnlyItsOwnerMaySetIt) {
     cesim::Boot();
     StartRecordingProgram([](HWND w) { SetTimer(w, 5, 100, nullptr); });
     cesim::Advance(80);
