@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
-.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz configure-win32 clean references
+.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 clean references
 
 all: build
 
@@ -19,7 +19,7 @@ run: build
 	@for dpi in 96 192; do for os in 4.20 5.1 5.2 6.0; do \
 	  build/sim/tools/vexo-sim --dpi $$dpi --os $$os --out $(SCREENSHOTS) || exit 1; done; done
 
-check: deps check-sim check-asan check-tsan check-fuzz configure-win32
+check: deps check-sim check-asan check-tsan check-fuzz check-win32
 
 check-sim:
 	@cmake --preset sim >/dev/null
@@ -40,8 +40,11 @@ check-tsan:
 check-fuzz:
 	@tools/build/fuzz.sh
 
-configure-win32:
+# The desktop build, run under Wine against a real Win32.
+check-win32:
 	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+	@tests/wine/smoke.sh
 
 clean:
 	rm -rf build

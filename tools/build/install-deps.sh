@@ -8,6 +8,7 @@ packages=(
   googletest libpng-dev libfreetype-dev fonts-dejavu-core
   clang libclang-rt-14-dev valgrind
   mingw-w64 binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64
+  wine wine64 xvfb xauth
 )
 
 missing=()

@@ -1,0 +1,81 @@
+// Desktop Windows as the program expects Windows CE to be: the real <windows.h>, then the names
+// and constants that only CE has, and the few calls whose meaning differs between the two.
+#ifndef VEXO_WIN32_WINDOWS_H
+#define VEXO_WIN32_WINDOWS_H
+
+// The program is written for Microsoft's printf (%s is wide in a wide format, %S wide in a
+// narrow one, truncation returns -1). Its build asks for that with __USE_MINGW_ANSI_STDIO=0,
+// but any libstdc++ header, and the real <windows.h> reads one, turns mingw's C99 printf back
+// on; so the C runtime headers are read here first, while the choice still holds. This holds
+// as long as <windows.h> comes before the C++ headers, as it does in every program file.
+#include <stdarg.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <wctype.h>
+
+#include_next <windows.h>
+
+// ---- constants that only Windows CE defines ------------------------------------------------
+
+// CE asks for system colour n as n | 0x40000000; the desktop takes the bare index.
+#define SYS_COLOR_INDEX_FLAG 0
+
+// Extended styles of CE's shell: an OK button in the caption, and a window that cannot be
+// dragged. The desktop never sets these bits on its windows.
+#define WS_EX_CAPTIONOKBTN 0x80000000L
+#define WS_EX_NODRAG 0x40000000L
+
+// With RegisterHotKey, CE also reports the release of the key (the low word of lParam then
+// carries this bit). The desktop has no such modifier: see RegisterHotKey below.
+#define MOD_KEYUP 0x1000
+
+// SHRecognizeGesture's answer when the stylus was held (aygshell).
+#define GN_CONTEXTMENU 1000
+
+// KernelIoControl's soft reset: CTL_CODE(FILE_DEVICE_HAL, 15, METHOD_BUFFERED, FILE_ANY_ACCESS).
+#define IOCTL_HAL_REBOOT 0x0101003C
+
+// ---- calls that mean something else on the desktop ------------------------------------------
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// CE calls WinMain with a wide command line; the desktop's WinMain has an 8-bit one. The
+// program's WinMain is therefore renamed, and the platform's wWinMain calls it.
+int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);
+#define WinMain CeWinMain
+
+// CE ignores the access asked of OpenProcess; the desktop grants only what is asked. The handle
+// is opened with at least the right to read the process's image name.
+HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId);
+#undef OpenProcess
+#define OpenProcess CeOpenProcess
+
+// CE ignores the access asked of RegOpenKeyExW (its programs pass 0) and its handles both read
+// and write; the desktop grants only what is asked. The key is opened for reading and writing,
+// or for reading alone where the desktop keeps writing to administrators.
+LONG WINAPI CeRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+#undef RegOpenKeyExW
+#define RegOpenKeyExW CeRegOpenKeyExW
+
+// On CE a process handle also names that process's module, so GetModuleFileNameW of a process
+// handle gives the path of its executable. Module handles (and NULL) keep the desktop meaning.
+DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacity);
+#undef GetModuleFileNameW
+#define GetModuleFileNameW CeGetModuleFileNameW
+
+// Windows refuses a hot key with a modifier it does not know, and it knows no MOD_KEYUP (Wine
+// lets it pass and ignores it). The key is registered without it, so only presses are reported.
+BOOL WINAPI CeRegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
+#undef RegisterHotKey
+#define RegisterHotKey CeRegisterHotKey
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

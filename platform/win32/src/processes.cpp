@@ -1,0 +1,53 @@
+// Process handles as Windows CE has them: opened without asking for rights, and naming the
+// process's executable when given to GetModuleFileNameW.
+#include <windows.h>
+
+#include <stdlib.h>
+
+// The real calls, under the names this file gives the CE meaning.
+#undef OpenProcess
+#undef GetModuleFileNameW
+
+extern "C" HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId) {
+    return OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, inherit, processId);
+}
+
+static bool IsLoadedModule(HMODULE module) {
+    HMODULE found = NULL;
+    return GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              reinterpret_cast<LPCWSTR>(module), &found) &&
+           found == module;
+}
+
+// Mirrors the desktop call's results: the length without the terminator, or, when the path
+// does not fit, the capacity with the cut path terminated and ERROR_INSUFFICIENT_BUFFER.
+static DWORD GetProcessImagePath(HANDLE process, LPWSTR fileName, DWORD capacity) {
+    if (capacity == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    const DWORD kLongestPath = 32768;
+    WCHAR* path = static_cast<WCHAR*>(malloc(kLongestPath * sizeof(WCHAR)));
+    if (!path) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    DWORD length = kLongestPath;
+    DWORD result = 0;
+    if (QueryFullProcessImageNameW(process, 0, path, &length)) {
+        DWORD copied = length < capacity ? length : capacity - 1;
+        memcpy(fileName, path, copied * sizeof(WCHAR));
+        fileName[copied] = 0;
+        SetLastError(copied < length ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS);
+        result = copied < length ? capacity : length;
+    }
+    free(path);
+    return result;
+}
+
+extern "C" DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacity) {
+    if (module == NULL || IsLoadedModule(module))
+        return GetModuleFileNameW(module, fileName, capacity);
+    return GetProcessImagePath(reinterpret_cast<HANDLE>(module), fileName, capacity);
+}

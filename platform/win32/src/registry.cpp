@@ -1,0 +1,13 @@
+// Registry keys as Windows CE opens them: whatever access is asked, the handle reads and writes.
+#include <windows.h>
+
+#undef RegOpenKeyExW
+
+extern "C" LONG WINAPI CeRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
+                                       PHKEY result) {
+    LONG status = RegOpenKeyExW(key, subKey, options, access | KEY_READ | KEY_WRITE, result);
+    // Where the desktop keeps writing to administrators, the key is at least read.
+    if (status == ERROR_ACCESS_DENIED)
+        status = RegOpenKeyExW(key, subKey, options, KEY_READ, result);
+    return status;
+}
