@@ -45,6 +45,7 @@ check-win32:
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j $(JOBS)
 	@tests/wine/smoke.sh
+	@tests/wine/conformance.sh build/win32/tools/vexo.exe
 
 clean:
 	rm -rf build
