@@ -174,11 +174,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     std::string ready =
         "taskbar\t" + HandleText(taskbar) + "\ndesktop\t" + HandleText(desktop) + "\n";
     RECT area = {0, taskbarHeight, width, height};
-    for (const ProgramSpec& spec : options.programs) {
-        HWND window = StartProgram(spec, area, *record);
+    for (const ProgramRequest& request : options.programs) {
+        HWND window = StartProgram(request, area, *record);
         if (!window)
-            return Fail(L"cannot start the program " + spec.title);
-        ready += "program\t" + Utf8(spec.title) + "\t" + HandleText(window) + "\n";
+            return Fail(L"cannot start the program " + request.title);
+        ready += "program\t" + Utf8(request.title) + "\t" + HandleText(window) + "\n";
     }
     if (options.seconds > 0)
         SetTimer(taskbar, kTimeOutTimer, UINT(options.seconds) * 1000, nullptr);

@@ -46,13 +46,13 @@ bool ParseSize(const std::wstring& text, int& width, int& height) {
            ParseNumber(text.substr(x + 1), 64, 4096, height);
 }
 
-bool ParseProgram(const std::wstring& text, ProgramSpec& spec) {
+bool ParseProgram(const std::wstring& text, ProgramRequest& request) {
     size_t eq = text.find(L'=');
     std::wstring name = text.substr(0, eq);
     for (const KindName& k : kKinds) {
         if (name == k.name) {
-            spec.kind = k.kind;
-            spec.title = eq == std::wstring::npos ? k.defaultTitle : text.substr(eq + 1);
+            request.kind = k.kind;
+            request.title = eq == std::wstring::npos ? k.defaultTitle : text.substr(eq + 1);
             return true;
         }
     }
@@ -73,10 +73,10 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
         if (option == L"--size") {
             ok = ParseSize(value, options.width, options.height);
         } else if (option == L"--program") {
-            ProgramSpec spec;
-            ok = ParseProgram(value, spec);
+            ProgramRequest request;
+            ok = ParseProgram(value, request);
             if (ok)
-                options.programs.push_back(spec);
+                options.programs.push_back(request);
         } else if (option == L"--record") {
             options.recordFile = value;
         } else if (option == L"--ready") {

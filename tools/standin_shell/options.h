@@ -12,7 +12,7 @@ enum class ProgramKind {
     Hang,        // stops answering at WM_CLOSE
 };
 
-struct ProgramSpec {
+struct ProgramRequest {
     ProgramKind kind;
     std::wstring title;
 };
@@ -20,7 +20,7 @@ struct ProgramSpec {
 struct Options {
     int width = 240; // client pixels of the device frame
     int height = 320;
-    std::vector<ProgramSpec> programs;
+    std::vector<ProgramRequest> programs;
     std::wstring recordFile; // messages the programs receive; empty: not recorded
     std::wstring readyFile;  // written once every window exists; empty: not written
     int seconds = 0;         // time-out; 0: none

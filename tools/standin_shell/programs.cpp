@@ -13,7 +13,7 @@ constexpr UINT_PTR kCloseTimer = 1;
 constexpr UINT kCloseDelayMs = 250;
 
 struct Program {
-    ProgramSpec spec;
+    ProgramRequest request;
     RECT area;
     Record* record;
     HWND window = nullptr;
@@ -48,14 +48,14 @@ void PaintProgram(HWND window, const Program& program) {
     GetClientRect(window, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, program.spec.title.c_str(), -1, &client,
+    DrawTextW(dc, program.request.title.c_str(), -1, &client,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     EndPaint(window, &ps);
 }
 
 LRESULT OnProgramMessage(HWND window, Program& program, UINT message, WPARAM wParam,
                          LPARAM lParam) {
-    ProgramKind kind = program.spec.kind;
+    ProgramKind kind = program.request.kind;
     switch (message) {
     case WM_CLOSE:
         if (kind == ProgramKind::IgnoreClose)
@@ -110,7 +110,7 @@ LRESULT CALLBACK ProgramProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     ++depth;
     // Painting tells nothing of how a program is asked to close; everything else may.
     if (message != WM_PAINT && message != WM_ERASEBKGND && message != WM_NCPAINT)
-        program->record->Write(program->spec.title, HowDelivered(window, message, wParam, lParam),
+        program->record->Write(program->request.title, HowDelivered(window, message, wParam, lParam),
                                message, wParam, lParam);
     LRESULT result = OnProgramMessage(window, *program, message, wParam, lParam);
     --depth;
@@ -136,11 +136,11 @@ void RegisterClasses() {
 
 DWORD WINAPI ProgramThreadProc(void* parameter) {
     Program& program = *static_cast<Program*>(parameter);
-    ProgramKind kind = program.spec.kind;
+    ProgramKind kind = program.request.kind;
     DWORD style = WS_POPUP | WS_VISIBLE | (HasCaptionOk(kind) ? WS_CAPTION : 0);
     DWORD exStyle = HasCaptionOk(kind) ? kCaptionOkButton : 0;
     const RECT& a = program.area;
-    HWND window = CreateWindowExW(exStyle, kProgramClass, program.spec.title.c_str(), style, a.left,
+    HWND window = CreateWindowExW(exStyle, kProgramClass, program.request.title.c_str(), style, a.left,
                                   a.top, a.right - a.left, a.bottom - a.top, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), &program);
     if (window && kind == ProgramKind::Sheet) {
@@ -167,7 +167,7 @@ DWORD WINAPI ProgramThreadProc(void* parameter) {
     // A quit that arrives while the window lives was posted by someone else, as some players
     // are closed; the one the window posts itself on destruction is not news.
     if (msg.message == WM_QUIT && IsWindow(window)) {
-        program.record->Write(program.spec.title, Delivery::Posted, WM_QUIT, msg.wParam,
+        program.record->Write(program.request.title, Delivery::Posted, WM_QUIT, msg.wParam,
                               msg.lParam);
         DestroyWindow(window);
     }
@@ -176,11 +176,11 @@ DWORD WINAPI ProgramThreadProc(void* parameter) {
 
 } // namespace
 
-HWND StartProgram(const ProgramSpec& spec, const RECT& area, Record& record) {
+HWND StartProgram(const ProgramRequest& request, const RECT& area, Record& record) {
     RegisterClasses();
     // The program lives as long as the shell; its state is never freed.
     auto* program = new Program;
-    program->spec = spec;
+    program->request = request;
     program->area = area;
     program->record = &record;
     program->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);

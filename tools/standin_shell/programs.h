@@ -13,4 +13,4 @@ constexpr DWORD kCaptionOkButton = 0x80000000;
 
 // Starts the program inside the area (screen coordinates) and waits until its window exists.
 // Returns the window, or null when it could not be made.
-HWND StartProgram(const ProgramSpec& spec, const RECT& area, Record& record);
+HWND StartProgram(const ProgramRequest& request, const RECT& area, Record& record);
