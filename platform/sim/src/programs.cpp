@@ -25,6 +25,27 @@ bool Interesting(UINT message) {
     return message != WM_PAINT && message != WM_ERASEBKGND;
 }
 
+// A program shows its title, in a caption bar when it has one, so a screenshot tells which
+// program is in front.
+void PaintProgramWindow(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    RECT client;
+    GetClientRect(window, &client);
+    wchar_t title[128] = {};
+    GetWindowTextW(window, title, 128);
+    bool caption = (DWORD(GetWindowLongW(window, GWL_STYLE)) & WS_CAPTION) == WS_CAPTION;
+    RECT bar = client;
+    bar.bottom = bar.top + 20;
+    if (caption)
+        FillRect(dc, &bar, reinterpret_cast<HBRUSH>(COLOR_ACTIVECAPTION + 1));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(caption ? COLOR_CAPTIONTEXT : COLOR_WINDOWTEXT));
+    bar.left += 4;
+    DrawTextW(dc, title, -1, &bar, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    EndPaint(window, &ps);
+}
+
 LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     bool sent = InSendMessage() != FALSE;
     CloseBehaviour onClose = CloseBehaviour::Close;
@@ -44,6 +65,10 @@ LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
             Kernel::Lock lock(Kernel::Mutex());
             Kernel::Wait(lock, [] { return false; }, INFINITE, false);
         }
+    }
+    if (message == WM_PAINT) {
+        PaintProgramWindow(window);
+        return 0;
     }
     if (message == WM_DESTROY) {
         Kernel::Lock lock(Kernel::Mutex());
