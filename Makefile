@@ -46,6 +46,7 @@ check-win32:
 	@cmake --build --preset win32 -j $(JOBS)
 	@tests/wine/smoke.sh
 	@tests/wine/conformance.sh build/win32/tools/vexo.exe
+	@tests/wine/vexocfg.sh build/win32/tools/vexocfg.exe build/win32/tools/vexo.exe
 
 clean:
 	rm -rf build
