@@ -47,6 +47,7 @@ check-win32:
 	@tests/wine/smoke.sh
 	@tests/wine/conformance.sh build/win32/tools/vexo.exe
 	@tests/wine/vexocfg.sh build/win32/tools/vexocfg.exe build/win32/tools/vexo.exe
+	@tests/wine/faces.sh
 
 clean:
 	rm -rf build

@@ -224,6 +224,120 @@ int Dpi() {
     return 0;
 }
 
+// Every system colour as INDEX=0xBBGGRR (a COLORREF), for a simulated device to copy.
+int SysColors() {
+    for (int index = 0; index <= COLOR_GRADIENTINACTIVECAPTION; ++index)
+        std::printf("%d=0x%06lX\n", index, static_cast<unsigned long>(GetSysColor(index)));
+    return 0;
+}
+
+int Screen() {
+    HDC screen = GetDC(nullptr);
+    std::printf("%d %d\n", GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES));
+    ReleaseDC(nullptr, screen);
+    return 0;
+}
+
+// Repaints the target's client area, copies it through a 32-bit DIB section and writes it as
+// a binary PPM, the simplest format a comparison on the host can read. The copy is taken from
+// the screen: Wine refuses a BitBlt from the window DC of another process's window.
+int Capture(const Target& target, const std::wstring& path) {
+    std::vector<HWND> found = FindAll(target);
+    if (found.empty()) {
+        std::printf("not found\n");
+        return kNotFound;
+    }
+    HWND window = found.front();
+    // The paint happens on the owner's thread; give it time to finish before the copy.
+    InvalidateRect(window, nullptr, FALSE);
+    Sleep(300);
+    RECT client = {};
+    GetClientRect(window, &client);
+    int width = client.right - client.left;
+    int height = client.bottom - client.top;
+    if (width <= 0 || height <= 0) {
+        std::printf("error=empty client area\n");
+        return kNotFound;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    HDC screenDc = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screenDc);
+    HBITMAP section = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    BOOL copied = BitBlt(memory, 0, 0, width, height, screenDc, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    int result = 0;
+    FILE* out = copied && bits ? _wfopen(path.c_str(), L"wb") : nullptr;
+    if (out) {
+        std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+        const unsigned char* p = static_cast<const unsigned char*>(bits);
+        for (int i = 0; i < width * height; ++i, p += 4) {
+            unsigned char rgb[3] = {p[2], p[1], p[0]};
+            std::fwrite(rgb, 1, 3, out);
+        }
+        if (std::fclose(out) == 0) {
+            std::printf("size=%d %d\n", width, height);
+        } else {
+            std::printf("error=write failed\n");
+            result = kNotFound;
+        }
+    } else {
+        std::printf("error=%s %lu\n", copied ? "cannot open the file" : "BitBlt failed",
+                    GetLastError());
+        result = kNotFound;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screenDc);
+    return result;
+}
+
+// Makes the target child window a topmost top-level window at the same place on the screen.
+// Wine shows nothing of what a process paints into a child of another process's window, so a
+// child that should be captured is first taken out of its parent.
+int Detach(const Target& target) {
+    std::vector<HWND> found = FindAll(target);
+    if (found.empty()) {
+        std::printf("not found\n");
+        return kNotFound;
+    }
+    HWND window = found.front();
+    RECT r = {};
+    GetWindowRect(window, &r);
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    SetWindowLongW(window, GWL_STYLE, (style & ~WS_CHILD) | WS_POPUP);
+    SetParent(window, nullptr);
+    SetWindowPos(window, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+    PrintWindow(window, 1);
+    return 0;
+}
+
+// Brings the target to the foreground and prints the class of what is in front afterwards.
+int Foreground(const Target& target) {
+    std::vector<HWND> found = FindAll(target);
+    if (found.empty()) {
+        std::printf("not found\n");
+        return kNotFound;
+    }
+    SetForegroundWindow(found.front());
+    Sleep(100);
+    wchar_t className[256] = L"";
+    GetClassNameW(GetForegroundWindow(), className, 256);
+    std::printf("foreground=%s\n", Utf8(className).c_str());
+    return GetForegroundWindow() == found.front() ? 0 : kNotFound;
+}
+
 int Usage() {
     std::fputs("usage: probe dpi\n"
                "       probe info TARGET\n"
@@ -231,6 +345,8 @@ int Usage() {
                "       probe send TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe post TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe hotkey-free VK | hold-hotkey VK SECONDS\n"
+               "       probe syscolors | screen | capture TARGET FILE.ppm | detach TARGET\n"
+               "       probe foreground TARGET\n"
                "TARGET: CLASS[:TITLE] or PARENTCLASS[:TITLE]/CLASS[:TITLE]\n",
                stderr);
     return kUsage;
@@ -260,6 +376,16 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"hold-hotkey" && args.size() == 3)
         result = HoldHotKey(UINT(std::wcstoul(args[1].c_str(), nullptr, 0)),
                             std::wcstod(args[2].c_str(), nullptr));
+    else if (command == L"syscolors" && args.size() == 1)
+        result = SysColors();
+    else if (command == L"screen" && args.size() == 1)
+        result = Screen();
+    else if (command == L"capture" && args.size() == 3)
+        result = Capture(ParseTarget(args[1]), args[2]);
+    else if (command == L"detach" && args.size() == 2)
+        result = Detach(ParseTarget(args[1]));
+    else if (command == L"foreground" && args.size() == 2)
+        result = Foreground(ParseTarget(args[1]));
     else
         return Usage();
     std::fflush(stdout);
