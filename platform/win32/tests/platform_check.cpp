@@ -6,6 +6,11 @@
 // summary, and exits with the number of failures.
 #include <windows.h>
 
+#include <aygshell.h>
+#include <bthutil.h>
+#include <pkfuncs.h>
+#include <pm.h>
+
 static int checks = 0;
 static int failures = 0;
 
@@ -179,12 +184,67 @@ static void CheckRegistryAccess() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
 }
 
+// The services the desktop lacks answer the way the program's callers expect.
+static void CheckDeviceServices() {
+    SHRGINFO gesture;
+    memset(&gesture, 0, sizeof gesture);
+    gesture.cbSize = 20;
+    gesture.dwFlags = SHRG_RETURNCMD;
+    DWORD began = GetTickCount();
+    CheckNumber(long(SHRecognizeGesture(&gesture)), 0,
+                "without a held button there is no tap-and-hold");
+    Check(GetTickCount() - began < 300, "and the answer does not wait for the hold time");
+
+    WCHAR link[MAX_PATH];
+    GetTempPathW(MAX_PATH, link);
+    wcscat(link, L"vexo-check.lnk");
+    Check(SHCreateShortcut(link, const_cast<LPWSTR>(L"\\Program Files\\Vexo\\vexo.exe")) != FALSE,
+          "SHCreateShortcut writes the shortcut");
+    char text[128];
+    memset(text, 0, sizeof text);
+    HANDLE file = CreateFileW(link, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, NULL);
+    CloseHandle(file);
+    DeleteFileW(link);
+    CheckNarrow(text, "30#\"\\Program Files\\Vexo\\vexo.exe\"",
+                "a shortcut is the command's length, '#' and the command, quoted for its space");
+    Check(SHCreateShortcut(link, const_cast<LPWSTR>(L"")) == FALSE,
+          "a shortcut to nothing is refused");
+
+    const WCHAR* wifi = L"{98C5250D-C29A-4985-AE5F-AFE5367E5006}\\WLAN1";
+    CEDEVICE_POWER_STATE state = D3;
+    CheckNumber(long(GetDevicePower(const_cast<WCHAR*>(wifi), POWER_NAME, &state)), 0,
+                "GetDevicePower answers for a named device");
+    CheckNumber(long(state), D0, "a device never set is on");
+    CheckNumber(long(SetDevicePower(const_cast<WCHAR*>(wifi), POWER_NAME, D4)), 0,
+                "SetDevicePower takes D4");
+    GetDevicePower(const_cast<WCHAR*>(wifi), POWER_NAME, &state);
+    CheckNumber(long(state), D4, "and the device then reports D4");
+    CheckNumber(long(SetDevicePower(const_cast<WCHAR*>(wifi), POWER_NAME, PwrDeviceMaximum)),
+                ERROR_INVALID_PARAMETER, "a state past D4 is refused");
+
+    DWORD mode = 7;
+    BthGetMode(&mode);
+    CheckNumber(long(mode), BTH_POWER_OFF, "the Bluetooth radio starts off");
+    CheckNumber(BthSetMode(BTH_DISCOVERABLE), 0, "BthSetMode takes discoverable");
+    BthGetMode(&mode);
+    CheckNumber(long(mode), BTH_DISCOVERABLE, "and the radio then reports it");
+
+    DWORD returned = 5;
+    Check(KernelIoControl(IOCTL_HAL_REBOOT, NULL, 0, NULL, 0, &returned) == FALSE,
+          "the desktop is never rebooted");
+    CheckNumber(long(GetLastError()), ERROR_NOT_SUPPORTED, "and says the call is not supported");
+    CheckNumber(long(returned), 0, "with nothing returned");
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {
     CheckCommandLine(commandLine);
     CheckWidePrintf();
     CheckNarrowPrintf();
     CheckModulePaths();
     CheckRegistryAccess();
+    CheckDeviceServices();
     printf("%d checks, %d failed\n", checks, failures);
     fflush(stdout);
     return failures;
