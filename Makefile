@@ -44,10 +44,7 @@ check-fuzz:
 check-win32:
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j $(JOBS)
-	@tests/wine/smoke.sh
-	@tests/wine/conformance.sh build/win32/tools/vexo.exe
-	@tests/wine/vexocfg.sh build/win32/tools/vexocfg.exe build/win32/tools/vexo.exe
-	@tests/wine/faces.sh
+	@ctest --preset win32 -L wine
 
 clean:
 	rm -rf build
