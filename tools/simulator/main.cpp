@@ -3,19 +3,24 @@
 #include <cesim/programs.h>
 #include <cesim/registry.h>
 
+#include "tools/vexocfg/vexocfg.h"
+
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 namespace {
 
 void Usage() {
     std::printf("usage: vexo-sim [--dpi 96|192] [--os 4.20|5.1|5.2|6.0] [--reg FILE.reg] "
-                "[--out DIR] [--outline]\n"
+                "[--out DIR] [--outline] [--cfg \"COMMAND ARGS\"]...\n"
                 "Boots a simulated Pocket PC, starts vexo on it and three programs (one with an\n"
                 "OK button in its caption, one full-screen without caption, one with a caption),\n"
                 "brings each to the front in turn and writes a PNG of the screen each time to\n"
-                "DIR (default: the current folder). --outline marks the button's rectangle.\n");
+                "DIR (default: the current folder). --outline marks the button's rectangle.\n"
+                "Each --cfg runs a vexocfg command on the device once vexo runs, as the\n"
+                "settings program would (e.g. --cfg \"set ShowDot off\").\n");
 }
 
 struct Scene {
@@ -62,6 +67,7 @@ int main(int argc, char** argv) {
     cesim::BootOptions options;
     std::string out = ".";
     bool outline = false;
+    std::vector<std::string> settings;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--dpi" && i + 1 < argc) {
@@ -74,6 +80,8 @@ int main(int argc, char** argv) {
             options.registryFile = argv[++i];
         } else if (arg == "--out" && i + 1 < argc) {
             out = argv[++i];
+        } else if (arg == "--cfg" && i + 1 < argc) {
+            settings.push_back(argv[++i]);
         } else if (arg == "--outline") {
             outline = true;
         } else {
@@ -93,6 +101,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexo ended at start-up with exit code %d\n",
                      cesim::ProcessExitCode(pid));
         return 1;
+    }
+    for (const std::string& command : settings) {
+        std::vector<std::string> words;
+        std::istringstream split(command);
+        for (std::string word; split >> word;)
+            words.push_back(word);
+        std::string out, err;
+        int code = 0;
+        cesim::StartHelperProcess(u"\\Program Files\\Vexo\\VexoCfg.exe",
+                                  [&] { code = RunVexoCfg(words, out, err); });
+        cesim::Settle();
+        std::printf("vexocfg %s: %s%s", command.c_str(), out.c_str(), err.c_str());
+        if (code != 0)
+            return 1;
     }
     for (const Scene& scene : scenes) {
         SetForegroundWindow(scene.window);
