@@ -22,19 +22,9 @@ namespace {
 const UINT kVkApp1 = 0xC1;
 const UINT kVkApp2 = 0xC2;
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+typedef vexotest::CfgResult Result;
 
-Result Cfg(std::vector<std::string> args) {
-    Result r;
-    cesim::StartHelperProcess(u"\\Program Files\\Vexo\\VexoCfg.exe",
-                              [&] { r.code = RunVexoCfg(args, r.out, r.err); });
-    cesim::Settle();
-    return r;
-}
+Result Cfg(std::vector<std::string> args) { return vexotest::RunCfg(std::move(args)); }
 
 UINT ReadConfigMessage() {
     return RegisterWindowMessageW(L"Holmvest::Vexo::Messages::ReadConfig");

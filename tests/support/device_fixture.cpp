@@ -5,6 +5,8 @@
 
 #include <cesim/programs.h>
 
+#include "tools/vexocfg/vexocfg.h"
+
 namespace vexotest {
 
 const char kSettingsPath[] = "HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo";
@@ -50,6 +52,14 @@ HWND StartWindowProgram(const std::u16string& title, DWORD style, DWORD exStyle)
     w.exStyle = exStyle;
     p.windows.push_back(w);
     return cesim::StartSimulatedProgram(p).windows[0];
+}
+
+CfgResult RunCfg(std::vector<std::string> args) {
+    CfgResult r;
+    cesim::StartHelperProcess(u"\\Program Files\\Vexo\\VexoCfg.exe",
+                              [&] { r.code = RunVexoCfg(args, r.out, r.err); });
+    cesim::Settle();
+    return r;
 }
 
 LRESULT SendFromOtherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

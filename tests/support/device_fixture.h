@@ -7,6 +7,7 @@
 #include <cesim/registry.h>
 
 #include <string>
+#include <vector>
 
 namespace vexotest {
 
@@ -29,6 +30,15 @@ void SendReadConfig();
 
 // Starts a simulated program "\Windows\<title>.exe" with one top-level window and returns it.
 HWND StartWindowProgram(const std::u16string& title, DWORD style = WS_VISIBLE, DWORD exStyle = 0);
+
+// Runs a vexocfg command as a program of its own on the device, which is how the settings
+// program meets the registry and vexo.
+struct CfgResult {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+CfgResult RunCfg(std::vector<std::string> args);
 
 // Sends a message to a window from a helper process and waits for the answer.
 LRESULT SendFromOtherProcess(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

@@ -35,20 +35,9 @@ const char kSeed[] = "REGEDIT4\n\n"
                      "\"Item0\"=\"\\\\Windows\\\\a.exe\"\n"
                      "\"Item1\"=\"\\\\Windows\\\\b.exe\"\n";
 
-struct Result {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+typedef vexotest::CfgResult Result;
 
-// As a program of its own, which is how the settings program meets the registry and vexo.
-Result Cfg(std::vector<std::string> args) {
-    Result r;
-    cesim::StartHelperProcess(u"\\Program Files\\Vexo\\VexoCfg.exe",
-                              [&] { r.code = RunVexoCfg(args, r.out, r.err); });
-    cesim::Settle();
-    return r;
-}
+Result Cfg(std::vector<std::string> args) { return vexotest::RunCfg(std::move(args)); }
 
 Result Quiet(std::vector<std::string> args) {
     args.insert(args.begin(), "--no-notify");

@@ -318,11 +318,6 @@ Display CurrentDisplay() {
     return S().display;
 }
 
-void ResetSysColors() {
-    Lock lock(Kernel::Mutex());
-    DefaultSysColors();
-}
-
 void SetSysColor(int index, COLORREF color) {
     Lock lock(Kernel::Mutex());
     index &= ~SYS_COLOR_INDEX_FLAG;
@@ -380,11 +375,6 @@ HICON CreateIconObject(IconImage image) {
 const IconImage* LookupIcon(HICON icon) {
     Lock lock(Kernel::Mutex());
     return FindIcon(lock, icon);
-}
-
-size_t LiveIconCount() {
-    Lock lock(Kernel::Mutex());
-    return S().icons.size();
 }
 
 } // namespace cesim

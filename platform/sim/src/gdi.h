@@ -18,9 +18,6 @@ Display CurrentDisplay();
 // Fills the window's surface with its class background; false when the class has none.
 bool EraseWithClassBrush(Kernel::Lock& lock, HWND window, HDC dc);
 
-// The colours behind GetSysColor, indexed without SYS_COLOR_INDEX_FLAG.
-void ResetSysColors();
-
 void ResetGdi(const Kernel::Lock& held);
 
 } // namespace cesim

@@ -19,6 +19,5 @@ struct IconImage {
 HICON CreateIconObject(IconImage image);
 // The image of a live icon, or null for anything else.
 const IconImage* LookupIcon(HICON icon);
-size_t LiveIconCount();
 
 } // namespace cesim

@@ -143,10 +143,6 @@ Thread& Kernel::Current(const Lock& held) {
     return *t_self;
 }
 
-Thread* Kernel::CurrentOrNull() {
-    return t_generation == S().generation ? t_self : nullptr;
-}
-
 Thread* Kernel::FindThread(const Lock&, DWORD id) {
     auto it = S().threads.find(id);
     return it == S().threads.end() ? nullptr : it->second.get();
@@ -182,14 +178,6 @@ DWORD Kernel::StartProcess(const std::u16string& modulePath, std::vector<uint8_t
         record->exitCode = code;
     });
     return record->id;
-}
-
-DWORD Kernel::StartThread(DWORD processId, std::function<void()> fn) {
-    Lock lock(Mutex());
-    Process* process = FindProcess(lock, processId);
-    if (!process || process->ended)
-        return 0;
-    return StartHostThread(lock, *process, fn);
 }
 
 bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs,

@@ -74,7 +74,6 @@ public:
     // The calling host thread's record; host threads the device did not start become driver
     // threads of the driver process on first use.
     static Thread& Current(const Lock& held);
-    static Thread* CurrentOrNull();
     static Thread* FindThread(const Lock& held, DWORD id);
     static Process* FindProcess(const Lock& held, DWORD id);
     static Process* FindProcessByInstance(const Lock& held, HINSTANCE instance);
@@ -83,8 +82,6 @@ public:
     static DWORD StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
                               const std::u16string& commandLine,
                               std::function<int(Process&)> fn);
-    // Starts fn on a new thread of an existing process; returns the thread id.
-    static DWORD StartThread(DWORD processId, std::function<void()> fn);
 
     // Blocks the current thread until ready() holds or the virtual timeout runs out. Returns
     // false on time-out. Incoming sent messages are handled while waiting when pumpSent is set.
