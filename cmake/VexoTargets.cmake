@@ -3,6 +3,16 @@
 
 set(VEXO_WARNINGS -Wall -Wextra -Werror -Wno-unused-parameter)
 
+# Rebuilds of unchanged sources come from the compiler cache when one is installed; paths are
+# taken relative to the tree, so clones in other folders share it.
+find_program(VEXO_CCACHE ccache)
+if(VEXO_CCACHE)
+  set(launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=true
+      ${VEXO_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${launcher})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${launcher})
+endif()
+
 if(VEXO_PLATFORM STREQUAL "sim")
   # The device's wchar_t is 16 bits; every sim object file must agree on it.
   add_compile_options(-fshort-wchar)

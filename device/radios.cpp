@@ -23,3 +23,11 @@ void FreeWiFiDeviceName() {
     free(WiFiDeviceName);
     WiFiDeviceName = NULL;
 }
+
+bool IsWiFiOn() { return false; }
+
+void SetWiFiPower(bool on) {}
+
+bool IsBluetoothOn() { return false; }
+
+void SetBluetoothPower(bool on) {}

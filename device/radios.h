@@ -10,4 +10,10 @@ extern WCHAR* WiFiDeviceName;
 void InitWiFiDeviceName();
 void FreeWiFiDeviceName();
 
+// Only asked when a WiFiDeviceName exists.
+bool IsWiFiOn();
+void SetWiFiPower(bool on);
+bool IsBluetoothOn();
+void SetBluetoothPower(bool on);
+
 #endif

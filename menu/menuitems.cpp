@@ -4,3 +4,5 @@
 void OnMeasureItem(WPARAM wParam, LPARAM lParam) {}
 
 void OnDrawItem(WPARAM wParam, LPARAM lParam) {}
+
+int DrawTextEndEllipsis(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format) { return 0; }

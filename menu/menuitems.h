@@ -7,4 +7,7 @@
 void OnMeasureItem(WPARAM wParam, LPARAM lParam);
 void OnDrawItem(WPARAM wParam, LPARAM lParam);
 
+// Draws one line of text, cut at the end with "..." until it fits the rectangle.
+int DrawTextEndEllipsis(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
+
 #endif

@@ -17,7 +17,7 @@
 #define IDI_WIFI_OFF 130
 #define IDI_WIFI_ON 131
 
-// Strings. Where a string labels a menu command, the command id is the same number.
+// Strings. Menu command ids are another number space that overlaps this one.
 #define IDS_CONFIRM_SOFT_RESET 40004
 #define IDS_APP_NAME 40005
 #define IDS_NOT_RESPONDING 40006

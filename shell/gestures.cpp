@@ -8,6 +8,9 @@
 #include "shell/mainwindow.h"
 
 bool pressed = false;
+bool dotPressed = false;
+bool menuOpen = false;
+bool menuDismissed = false;
 
 LRESULT OnLButtonDown(HWND window, int x, int y, WORD keys) { return 0; }
 

@@ -2,3 +2,9 @@
 #include "tasks/closing.h"
 
 CRITICAL_SECTION closeLock;
+
+void OnClose(HWND window, bool force) {}
+
+void OnCloseAll() {}
+
+void OnCloseAllButCurrent() {}

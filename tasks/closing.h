@@ -7,4 +7,10 @@
 // Guards the set of windows being closed; start-up initialises it, teardown deletes it.
 extern CRITICAL_SECTION closeLock;
 
+// Closes one task on a worker thread; with force, also its ancestors and its namesakes.
+void OnClose(HWND window, bool force);
+// "Close All Tasks" and "Close Background Tasks" over the task table as the menu built it.
+void OnCloseAll();
+void OnCloseAllButCurrent();
+
 #endif

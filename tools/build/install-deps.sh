@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config python3
+  build-essential cmake ninja-build pkg-config python3 ccache
   googletest libpng-dev libfreetype-dev fonts-dejavu-core
   clang libclang-rt-14-dev valgrind
   mingw-w64 binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64

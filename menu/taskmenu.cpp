@@ -1,0 +1,6 @@
+// The task menu.
+#include "menu/taskmenu.h"
+
+bool CloseTapFlag = false;
+
+void ShowTaskMenu() {}

@@ -1,0 +1,8 @@
+// The Alt-Tab switcher window.
+#include "shell/switcher.h"
+
+HWND switcherWnd = NULL;
+
+void RegisterSwitcherClass() {}
+
+void OpenSwitcher() {}
