@@ -1,6 +1,11 @@
 // The task menu.
 #include "menu/taskmenu.h"
 
+#include "config/log.h"
+
 bool CloseTapFlag = false;
 
-void ShowTaskMenu() {}
+void ShowTaskMenu() {
+    if (appLog)
+        appLog->Write(2, "ShowTaskMenu()");
+}
