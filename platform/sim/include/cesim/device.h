@@ -25,6 +25,10 @@ struct BootOptions {
     std::string registryFile;   // REGEDIT4 text imported after the built-in keys
     std::string fileRoot;       // host folder behind the device's "\"; empty: a fresh temp dir
     bool taskbar = true;        // false: a shell that has no taskbar window
+    // The display driver: whether it knows the power-management escape, and the rotations
+    // it accepts besides portrait (DMDO_90, DMDO_180, DMDO_270 flags).
+    bool displayPowerEscape = true;
+    DWORD rotations = DMDO_90 | DMDO_180 | DMDO_270;
 };
 
 // Boots a device. A second call reboots: every program is gone and the state is fresh.
