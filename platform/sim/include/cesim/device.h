@@ -85,6 +85,10 @@ size_t LiveThreads(DWORD processId);
 // and returns the process id. The thread's end ends the process.
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn);
 
+// Runs fn on a new simulated thread of a running process, as if the process had started it,
+// and settles; returns the thread's id, or 0 when the process is not running.
+DWORD StartThreadIn(DWORD processId, std::function<void()> fn);
+
 // A process whose OpenProcess is refused, as with a protected system process.
 void SetProcessOpenable(DWORD processId, bool openable);
 
