@@ -198,6 +198,15 @@ int SettingChanges(DWORD program) {
     return count;
 }
 
+// A .reg file for the boot to import, named after the test so parallel runs keep apart.
+std::string RegistryFile(const std::string& name, const std::string& lines) {
+    std::string path = ::testing::TempDir() + name + ".reg";
+    std::ofstream(path) << "REGEDIT4\n\n[" << vexotest::kSettingsPath
+                        << "]\n\"LogLevel\"=dword:00000003\n"
+                        << lines;
+    return path;
+}
+
 class DeviceCommand : public ::testing::TestWithParam<Row> {
 protected:
     void TearDown() override { cesim::ClearFailures(); }
@@ -209,11 +218,8 @@ TEST_P(DeviceCommand, DoesWhatTheUserAskedFor) {
     cesim::BootOptions options;
     options.rotations = before.rotations;
     options.displayPowerEscape = before.powerEscape;
-    std::string registry = std::string("REGEDIT4\n\n[") + vexotest::kSettingsPath +
-                           "]\n\"LogLevel\"=dword:00000003\n" + before.registry;
     // Imported before the shell starts, so that a recorded angle turns the screen at boot.
-    options.registryFile = ::testing::TempDir() + GetParam().name + ".reg";
-    std::ofstream(options.registryFile) << registry;
+    options.registryFile = RegistryFile(GetParam().name, before.registry);
     cesim::Boot(options);
     if (before.wifi)
         cesim::AddPowerDevice(kWiFi, *before.wifi);
@@ -266,6 +272,23 @@ TEST_P(DeviceCommand, DoesWhatTheUserAskedFor) {
     if (!after.reset) {
         EXPECT_FALSE(InOrder({"ResetPocketPC()"}, lines));
     }
+}
+
+// The angle asked for is recorded even though the display refused it; the next boot tries that
+// angle, is refused again and comes up in portrait, not in the orientation the screen had.
+TEST(RefusedTurn, IsRecordedAndTheNextBootComesUpInPortrait) {
+    cesim::BootOptions options;
+    options.rotations = DMDO_270;
+    options.registryFile = RegistryFile("RefusedTurn", kAt270);
+    cesim::Boot(options);
+    DWORD vexo = vexotest::StartVexo();
+    ASSERT_EQ(cesim::ScreenOrientation(), DWORD(DMDO_270));
+    RunCommand(vexo, CMD_LANDSCAPE_RIGHT);
+    EXPECT_EQ(cesim::ScreenOrientation(), DWORD(DMDO_270));
+    EXPECT_EQ(cesim::reg::GetDword(kRotationKey, "Angle"), 90u);
+    cesim::BootAgain();
+    EXPECT_EQ(cesim::ScreenOrientation(), DWORD(DMDO_0));
+    EXPECT_EQ(cesim::ComposeScreen().width, 240);
 }
 
 INSTANTIATE_TEST_SUITE_P(, DeviceCommand, ::testing::ValuesIn(kRows),
