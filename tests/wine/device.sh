@@ -48,8 +48,10 @@ check_question_answered_no() {
   probe wait "$BOX" 20 >/dev/null || { why="no message box captioned Vexo"; return 1; }
   probe info "$BOX/Static:Are you sure to soft-reset the device?" >/dev/null ||
     { why="the box does not ask the question"; return 1; }
-  probe info "$BOX/Button:&Yes" >/dev/null && probe info "$BOX/Button:&No" >/dev/null ||
-    { why="the box lacks its Yes and No buttons"; return 1; }
+  local answer
+  for answer in '&Yes' '&No'; do
+    probe info "$BOX/Button:$answer" >/dev/null || { why="the box has no $answer button"; return 1; }
+  done
   expect "the question while it is open" running \
     "$(kill -0 "$question_pid" 2>/dev/null && echo running)" || return 1
   probe send "$BOX/Button:&No" $BM_CLICK >/dev/null || { why="No could not be clicked"; return 1; }
