@@ -449,17 +449,25 @@ IconImage Decode(const std::vector<uint8_t>& dib) {
     return image ? *image : IconImage();
 }
 
-TEST(IconDecoding, ThirtyTwoBitsUseAlphaWhenThereIsAny) {
+TEST(IconDecoding, ThirtyTwoBitsUseAlphaWhenThereIsAnyAndTheDeviceBlends) {
     // 3 x 2, so that rows are told apart from columns; the mask says "transparent" everywhere.
-    const IconImage withAlpha = Decode(Dib(3, 2, 32, {},
-                                           {{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 127},
-                                            {10, 11, 12, 0, 13, 14, 15, 200, 16, 17, 18, 1}},
-                                           {{0xE0}, {0xE0}}));
+    const std::vector<uint8_t> dib = Dib(3, 2, 32, {},
+                                         {{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 127},
+                                          {10, 11, 12, 0, 13, 14, 15, 200, 16, 17, 18, 1}},
+                                         {{0xE0}, {0xE0}});
+    const IconImage withAlpha = Decode(dib);
     ASSERT_EQ(withAlpha.color.width, 3);
     ASSERT_EQ(withAlpha.color.height, 2);
     EXPECT_EQ(withAlpha.color.pixels,
               (std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x0C0B0A, 0x0F0E0D, 0x121110}));
     EXPECT_EQ(withAlpha.opaque, (std::vector<uint8_t>{1, 1, 0, 0, 1, 0}));
+    EXPECT_TRUE(withAlpha.blended);
+    // A device without alpha blending draws the same bytes through the mask.
+    const auto masked = cesim::DecodeIconImage(ResourceData{dib.data(), dib.size()}, false);
+    ASSERT_TRUE(masked);
+    EXPECT_EQ(masked->opaque, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(masked->blended);
+    EXPECT_EQ(masked->color.pixels, withAlpha.color.pixels);
 
     const IconImage maskOnly = Decode(Dib(
         3, 2, 32, {},
@@ -480,6 +488,9 @@ TEST(IconDecoding, PalettedAndDirectColourDepths) {
         {"1 bit",
          Dib(9, 2, 1, {blue, red}, {{0x40, 0x80}, {0xFF, 0x00}}, mask),
          {0x0000FF, 0xFF0000, 0x0000FF}},
+        {"2 bits",
+         Dib(9, 2, 2, {blue, red, green, red}, {{0x9C, 0, 0x40}, {}}, mask),
+         {0x00FF00, 0xFF0000, 0xFF0000}},
         {"4 bits",
          Dib(9, 2, 4, {blue, red, green}, {{0x12, 0xF0, 0, 0, 0x20}, {}}, mask),
          {0xFF0000, 0x00FF00, 0x000000}}, // index 15 lies past the palette: black
@@ -629,6 +640,64 @@ TEST(ProgramModule, AProgramLoadsItsOwnStringsAndIcons) {
     EXPECT_EQ(seen.missingIconError, DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(seen.wrongTypeError, DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(cesim::ProcessExitReport(process).icons, 0u);
+}
+
+struct AlphaSeen {
+    bool loaded = false;
+    std::vector<uint8_t> opaque;
+    bool blended = false;
+} alphaSeen;
+
+int LoadingAlphaIcon(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    const HICON icon = HICON(LoadImageW(instance, MAKEINTRESOURCE(7), IMAGE_ICON, 2, 1, 0));
+    if (const IconImage* image = cesim::LookupIcon(icon)) {
+        alphaSeen = {true, image->opaque, image->blended};
+        DestroyIcon(icon);
+    }
+    return 0;
+}
+
+TEST(ProgramModule, AlphaChannelsCountFromCe5OnAndTheMaskBefore) {
+    // A 2 x 1 image whose alpha shows its left pixel and whose mask shows its right one.
+    std::vector<uint8_t> group;
+    const std::vector<uint8_t> dib = Dib(2, 1, 32, {}, {{1, 2, 3, 255, 4, 5, 6, 0}}, {{0x80}});
+    for (unsigned v : {0u, 1u, 1u})
+        Put16(group, v);
+    group.insert(group.end(), {2, 1, 0, 0});
+    Put16(group, 1);
+    Put16(group, 32);
+    Put32(group, uint32_t(dib.size()));
+    Put16(group, 9);
+    const Section section = Section()
+                                .Add(ResourceId::Ordinal(3), ResourceId::Ordinal(9), 1033, dib)
+                                .Add(ResourceId::Ordinal(14), ResourceId::Ordinal(7), 1033, group);
+    const struct {
+        int major, minor;
+        std::vector<uint8_t> opaque;
+        bool blended;
+    } cases[] = {
+        {4, 20, {0, 1}, false},
+        {5, 1, {1, 0}, true},
+        {5, 2, {1, 0}, true},
+    };
+    for (const auto& c : cases) {
+        cesim::BootOptions options;
+        options.osMajor = c.major;
+        options.osMinor = c.minor;
+        cesim::Boot(options);
+        alphaSeen = AlphaSeen();
+        cesim::ProgramImage image;
+        image.entry = LoadingAlphaIcon;
+        image.modulePath = u"\\Windows\\alpha.exe";
+        image.resources = section.bytes;
+        const DWORD process = cesim::StartProgram(image);
+        cesim::Settle();
+        for (int i = 0; i < 500 && cesim::ProcessRunning(process); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(alphaSeen.loaded) << c.major << "." << c.minor;
+        EXPECT_EQ(alphaSeen.opaque, c.opaque) << c.major << "." << c.minor;
+        EXPECT_EQ(alphaSeen.blended, c.blended) << c.major << "." << c.minor;
+    }
 }
 
 } // namespace
