@@ -145,7 +145,8 @@ TEST(ProgramStrings, RejectsNoBufferAndNegativeCapacity) {
     EXPECT_EQ(error, DWORD(ERROR_INVALID_PARAMETER));
 }
 
-TEST(ProgramIcons, EveryGroupHolds16And32At32Bits) {
+TEST(ProgramIcons, EveryGroupHolds16And32AtFourBitsWithAMask) {
+    // What draws alike from CE 4.2 on: a 16-colour palette and an AND mask, no alpha channel.
     for (int id : kIconGroups) {
         const auto group = cesim::FindResourceData(Program(), ResourceId::Ordinal(14),
                                                    ResourceId::Ordinal(uint16_t(id)), 1033);
@@ -155,7 +156,10 @@ TEST(ProgramIcons, EveryGroupHolds16And32At32Bits) {
         std::vector<int> sizes;
         for (const IconDirEntry& e : *entries) {
             EXPECT_EQ(e.width, e.height) << id;
-            EXPECT_EQ(e.bitCount, 32) << id;
+            EXPECT_EQ(e.bitCount, 4) << id;
+            // Header, palette, 4-bit rows, mask rows: nothing more.
+            const uint32_t rows = uint32_t(e.width) * (e.width / 2 + (e.width + 31) / 32 * 4);
+            EXPECT_EQ(e.bytes, 40 + 16 * 4 + rows) << id;
             sizes.push_back(e.width);
         }
         EXPECT_EQ(sizes, (std::vector<int>{16, 32})) << id;
@@ -172,12 +176,17 @@ TEST(ProgramIcons, EveryGroupLoadsAtTheAskedSizeWithAShape) {
             EXPECT_EQ(icon->color.width, size);
             EXPECT_EQ(icon->color.height, size);
             ASSERT_EQ(icon->opaque.size(), size_t(size * size));
-            size_t covered = 0;
-            for (uint8_t o : icon->opaque)
-                covered += o;
-            // A picture, not an empty or a solid square.
+            size_t covered = 0, inverting = 0;
+            for (size_t i = 0; i < icon->opaque.size(); ++i) {
+                covered += icon->opaque[i];
+                // Colour under the mask would be XORed onto whatever lies behind the icon.
+                inverting += !icon->opaque[i] && icon->color.pixels[i] != 0;
+            }
+            // A picture, not an empty or a solid square, over an untouched background.
             EXPECT_GT(covered, icon->opaque.size() / 8) << id << " at " << size;
             EXPECT_LT(covered, icon->opaque.size()) << id << " at " << size;
+            EXPECT_EQ(inverting, 0u) << id << " at " << size;
+            EXPECT_FALSE(icon->blended) << id << " at " << size;
         }
 }
 
