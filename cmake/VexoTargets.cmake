@@ -3,6 +3,8 @@
 
 set(VEXO_WARNINGS -Wall -Wextra -Werror -Wno-unused-parameter)
 
+include(${CMAKE_CURRENT_LIST_DIR}/SizeBudget.cmake)
+
 # Rebuilds of unchanged sources come from the compiler cache when one is installed; paths are
 # taken relative to the tree, so clones in other folders share it.
 find_program(VEXO_CCACHE ccache)
