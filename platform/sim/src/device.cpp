@@ -6,6 +6,7 @@
 #include "input.h"
 #include "kernel.h"
 #include "messages.h"
+#include "processes.h"
 #include "shell.h"
 #include "windowing.h"
 
@@ -96,6 +97,7 @@ void Boot(const BootOptions& options) {
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
     SetDisplay(Display{options.width, options.height, options.dpi});
+    ResetProcesses();
     reg::Clear();
     SeedThemeColors();
     if (!options.registryFile.empty()) {
@@ -111,20 +113,6 @@ void Boot(const BootOptions& options) {
 }
 
 const BootOptions& BootedWith() { return S().options; }
-
-DWORD StartProgram(const ProgramImage& image) {
-    ProgramEntry entry = image.entry;
-    DWORD id = Kernel::StartProcess(image.modulePath, image.resources, image.commandLine,
-                                    [entry](Process& process) {
-                                        std::vector<wchar_t> line(process.commandLine.begin(),
-                                                                  process.commandLine.end());
-                                        line.push_back(0);
-                                        return entry(process.instance, nullptr, line.data(),
-                                                     SW_SHOW);
-                                    });
-    Kernel::Settle();
-    return id;
-}
 
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn) {
     DWORD id = Kernel::StartProcess(modulePath, {}, u"", [fn](Process&) {
@@ -155,6 +143,7 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.gdiObjects = p->leftGdiObjects;
         report.icons = p->leftIcons;
         report.windows = p->leftWindows;
+        report.handles = p->leftHandles;
     }
     return report;
 }
