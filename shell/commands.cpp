@@ -260,7 +260,23 @@ void OnRotateScreenRight() {
     SetScreenOrientation(GetScreenOrientation() == kQuarterTurn ? kUpright : kQuarterTurn);
 }
 
+// Starts the settings program from the installation folder and lets it run on its own; it
+// tells the button when the settings change.
 void OnSettings() {
     if (appLog)
         appLog->Write(2, "OnSettings()");
+    // Without a known installation folder there is no settings program to start.
+    if (!config.InstallDir || !config.InstallDir[0])
+        return;
+    WCHAR path[MAX_PATH];
+    int length = _snwprintf(path, MAX_PATH, L"%s\\VexoCfg.exe", config.InstallDir);
+    // A path cut to fit could name another program.
+    if (length < 0 || length >= MAX_PATH)
+        return;
+    WCHAR noArguments[1] = {0};
+    PROCESS_INFORMATION started;
+    if (!CreateProcessW(path, noArguments, NULL, NULL, FALSE, 0, NULL, NULL, NULL, &started))
+        return;
+    CloseHandle(started.hProcess);
+    CloseHandle(started.hThread);
 }
