@@ -32,9 +32,10 @@ TEST(LogScenario, LevelTwoRecordsTheWindowsLifeCycleLineByLine) {
     cesim::Advance(1000);
     SendFromOtherProcess(FindButtonWindow(), WM_CLOSE);
     ASSERT_FALSE(cesim::ProcessRunning(pid));
-    EXPECT_EQ(ReadHostFile(u"\\Temp\\vexo.log"), "09:05:31 - OnCreate()\n"
-                                                 "09:05:32 - OnReadConfig()\n"
-                                                 "09:05:33 - OnDestroy()\n");
+    EXPECT_EQ(ReadHostFile(u"\\Temp\\vexo.log"),
+              "09:05:31 - OnCreate()\n"
+              "09:05:32 - OnReadConfig()\n"
+              "09:05:33 - OnDestroy()\n");
 }
 
 TEST(LogScenario, LevelZeroWritesNoFile) {

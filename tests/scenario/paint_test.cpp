@@ -45,7 +45,7 @@ TEST(Paint, WorkedExampleWithTheCrossAt96Dpi) {
         << cesim::Describe(calls);
     auto lines = ArgsOf(calls, "Polyline");
     ASSERT_EQ(lines.size(), 6u) << cesim::Describe(calls);
-    EXPECT_EQ(lines[0], (Args{13, 6, 22, 15})); // the box (13, 6) - (21, 14), corners inclusive
+    EXPECT_EQ(lines[0], (Args{13, 6, 22, 15}));   // the box (13, 6) - (21, 14), corners inclusive
     EXPECT_EQ(lines[1], (Args{21, 6, 12, 15}));
     EXPECT_EQ(lines[2], (Args{13, 7, 21, 15}));
     EXPECT_EQ(lines[3], (Args{14, 6, 22, 14}));
@@ -94,18 +94,10 @@ void ExpectPaintsLeaveNothingBehind(int major, int minor) {
     }
 }
 
-TEST(PaintCost, Ce4) {
-    ExpectPaintsLeaveNothingBehind(4, 20);
-}
-TEST(PaintCost, Ce5) {
-    ExpectPaintsLeaveNothingBehind(5, 1);
-}
-TEST(PaintCost, Ce52) {
-    ExpectPaintsLeaveNothingBehind(5, 2);
-}
-TEST(PaintCost, Other) {
-    ExpectPaintsLeaveNothingBehind(6, 0);
-}
+TEST(PaintCost, Ce4) { ExpectPaintsLeaveNothingBehind(4, 20); }
+TEST(PaintCost, Ce5) { ExpectPaintsLeaveNothingBehind(5, 1); }
+TEST(PaintCost, Ce52) { ExpectPaintsLeaveNothingBehind(5, 2); }
+TEST(PaintCost, Other) { ExpectPaintsLeaveNothingBehind(6, 0); }
 
 TEST(Paint, AChangedHighlightReloadsTheThemeBeforeThePaintDraws) {
     BootDevice(96, "", 4, 20);
@@ -121,7 +113,7 @@ TEST(Paint, AChangedHighlightReloadsTheThemeBeforeThePaintDraws) {
     cesim::reg::SetDword("HKLM\\Software\\Microsoft\\Color", "13", RGB(0, 0, 0));
     InvalidateRect(button, nullptr, FALSE);
     cesim::Settle();
-    EXPECT_EQ(cesim::ComposeScreen().at(r.left + 20, r.top + 1), old); // not reloaded yet
+    EXPECT_EQ(cesim::ComposeScreen().at(r.left + 20, r.top + 1), old);   // not reloaded yet
     cesim::SetSysColor(COLOR_HIGHLIGHT, RGB(9, 9, 9));
     InvalidateRect(button, nullptr, FALSE);
     cesim::Settle();
@@ -147,12 +139,8 @@ void ExpectTinyPaintsWithoutFault(int minor) {
 }
 
 // Gradients divide by the screen's width and the button's size: neither may be zero here.
-TEST(Paint, ANarrowScreenAndAnEmptyButtonWithTheGradient) {
-    ExpectTinyPaintsWithoutFault(1);
-}
-TEST(Paint, ANarrowScreenAndAnEmptyButtonWithTheGloss) {
-    ExpectTinyPaintsWithoutFault(2);
-}
+TEST(Paint, ANarrowScreenAndAnEmptyButtonWithTheGradient) { ExpectTinyPaintsWithoutFault(1); }
+TEST(Paint, ANarrowScreenAndAnEmptyButtonWithTheGloss) { ExpectTinyPaintsWithoutFault(2); }
 
 TEST(CloseButtonType, FollowsTheWindowInFront) {
     BootDevice(96);

@@ -24,9 +24,7 @@ const UINT kVkApp2 = 0xC2;
 
 typedef vexotest::CfgResult Result;
 
-Result Cfg(std::vector<std::string> args) {
-    return vexotest::RunCfg(std::move(args));
-}
+Result Cfg(std::vector<std::string> args) { return vexotest::RunCfg(std::move(args)); }
 
 UINT ReadConfigMessage() {
     return RegisterWindowMessageW(L"Holmvest::Vexo::Messages::ReadConfig");
