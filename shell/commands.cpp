@@ -42,6 +42,9 @@ static bool GetProgramPath(HWND window, WCHAR* path) {
 }
 
 static const AppException* FindException(HWND window) {
+    // Most devices list no exception: every tap is spared opening the program's process.
+    if (config.ExceptionsCount == 0)
+        return NULL;
     WCHAR path[kMaxPathChars];
     if (!GetProgramPath(window, path))
         return NULL;
