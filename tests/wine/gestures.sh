@@ -117,9 +117,12 @@ check_gesture_minimises() {
 check_exception_changes_tap() {
   local exe
   exe=$(winpath "$shell_exe" | tr '[:lower:]' '[:upper:]')
-  wine_run 60 reg add "$SETTINGS_KEY\\Exceptions\\Shell" /v ExeName /d "$exe" /f >/dev/null 2>&1 &&
-    wine_run 60 reg add "$SETTINGS_KEY\\Exceptions\\Shell" /v TapAction /t REG_DWORD /d 1 /f \
-      >/dev/null 2>&1 || { why="reg add failed"; return 1; }
+  if ! wine_run 60 reg add "$SETTINGS_KEY\\Exceptions\\Shell" /v ExeName /d "$exe" /f \
+    >/dev/null 2>&1 || ! wine_run 60 reg add "$SETTINGS_KEY\\Exceptions\\Shell" /v TapAction \
+    /t REG_DWORD /d 1 /f >/dev/null 2>&1; then
+    why="reg add failed"
+    return 1
+  fi
   read_config
   bring_to_front Second || { why="Second would not come to the front"; return 1; }
   probe tap $BUTTON_X $BUTTON_Y 50 >/dev/null
