@@ -83,6 +83,22 @@ TEST(Action, AProgramThatCannotBeOpenedGetsTheGlobalActions) {
     EXPECT_EQ(CountLog("OnMinimize("), 0);
 }
 
+TEST(Action, APathTooLongToReadWholeMatchesNoException) {
+    std::string folder = "\\" + std::string(300, 'p');
+    std::string cut = folder.substr(0, MAX_PATH - 1);
+    vexotest::BootDevice(
+        96, vexotest::SettingsText({kNotesException, "\"ExeName\"=\"\\\\" + cut.substr(1) + "\"",
+                                    "\"TapAction\"=dword:00000001"}));
+    cesim::SimProgram program;
+    program.modulePath = cesim::Widen(folder + "\\notes.exe");
+    program.windows.push_back(cesim::SimWindow());
+    HWND window = cesim::StartSimulatedProgram(program).windows[0];
+    vexotest::StartVexo();
+    TapButton(14, 11);
+    EXPECT_EQ(CountLog(CloseLine(window)), 1);
+    EXPECT_EQ(CountLog("OnMinimize("), 0);
+}
+
 TEST(Action, AnActionCodeOfThreeOrMoreDoesNothing) {
     HWND notes =
         BootWithNotes(96, {"\"TapAction\"=dword:00000003", "\"GestureAction\"=dword:00000007"});
