@@ -2,6 +2,7 @@
 // The desktop reports presses only and refuses that modifier, so the key is registered
 // without it, and a low-level keyboard hook reports the release as CE does: WM_HOTKEY with
 // MOD_KEYUP in the low word of lParam, after the press that the desktop reported itself.
+// One such key is watched at a time, which is all a program of the device registers.
 #include <windows.h>
 
 #undef RegisterHotKey
@@ -17,9 +18,7 @@ struct KeyUpWatch {
     bool down;   // pressed with its modifiers held, so the desktop reported the press
 };
 
-const int kMaxWatches = 8;
-KeyUpWatch watches[kMaxWatches];
-int watchCount = 0;
+KeyUpWatch watch;
 HHOOK keyboardHook = NULL;
 
 bool Held(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
@@ -35,47 +34,23 @@ bool ModifiersHeld(UINT modifiers) {
 }
 
 LRESULT CALLBACK KeyUpHookProc(int code, WPARAM message, LPARAM lParam) {
-    if (code == HC_ACTION) {
-        const KBDLLHOOKSTRUCT* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        bool up = message == WM_KEYUP || message == WM_SYSKEYUP;
-        for (int i = 0; i < watchCount; ++i) {
-            KeyUpWatch& w = watches[i];
-            if (w.virtualKey != key->vkCode)
-                continue;
-            if (!up) {
-                w.down = w.down || ModifiersHeld(w.modifiers);
-            } else if (w.down) {
-                w.down = false;
-                PostMessageW(w.window, WM_HOTKEY, WPARAM(w.id),
-                             MAKELPARAM(w.modifiers, w.virtualKey));
-            }
+    const KBDLLHOOKSTRUCT* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && key->vkCode == watch.virtualKey) {
+        if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+            watch.down = watch.down || ModifiersHeld(watch.modifiers);
+        } else if (watch.down) {
+            watch.down = false;
+            PostMessageW(watch.window, WM_HOTKEY, WPARAM(watch.id),
+                         MAKELPARAM(watch.modifiers, watch.virtualKey));
         }
     }
     return CallNextHookEx(keyboardHook, code, message, lParam);
 }
 
-void Forget(HWND window, int id) {
-    for (int i = 0; i < watchCount; ++i) {
-        if (watches[i].window == window && watches[i].id == id) {
-            watches[i] = watches[--watchCount];
-            break;
-        }
-    }
-    if (watchCount == 0 && keyboardHook) {
+void StopWatching() {
+    if (keyboardHook)
         UnhookWindowsHookEx(keyboardHook);
-        keyboardHook = NULL;
-    }
-}
-
-void Watch(HWND window, int id, UINT modifiers, UINT virtualKey) {
-    if (watchCount == kMaxWatches)
-        return;
-    if (!keyboardHook)
-        keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyUpHookProc, GetModuleHandleW(NULL), 0);
-    if (!keyboardHook)
-        return;
-    KeyUpWatch w = {window, id, modifiers, virtualKey, false};
-    watches[watchCount++] = w;
+    keyboardHook = NULL;
 }
 
 } // namespace
@@ -84,13 +59,17 @@ extern "C" BOOL WINAPI CeRegisterHotKey(HWND window, int id, UINT modifiers, UIN
     if (!RegisterHotKey(window, id, modifiers & ~UINT(MOD_KEYUP), virtualKey))
         return FALSE;
     if (modifiers & MOD_KEYUP) {
-        Forget(window, id);
-        Watch(window, id, modifiers, virtualKey);
+        KeyUpWatch w = {window, id, modifiers, virtualKey, false};
+        watch = w;
+        if (!keyboardHook)
+            keyboardHook =
+                SetWindowsHookExW(WH_KEYBOARD_LL, KeyUpHookProc, GetModuleHandleW(NULL), 0);
     }
     return TRUE;
 }
 
 extern "C" BOOL WINAPI CeUnregisterHotKey(HWND window, int id) {
-    Forget(window, id);
+    if (keyboardHook && watch.window == window && watch.id == id)
+        StopWatching();
     return UnregisterHotKey(window, id);
 }
