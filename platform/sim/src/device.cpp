@@ -5,6 +5,7 @@
 #include "gdi.h"
 #include "input.h"
 #include "kernel.h"
+#include "menus.h"
 #include "messages.h"
 #include "processes.h"
 #include "shell.h"
@@ -91,6 +92,7 @@ void Boot(const BootOptions& options) {
         ResetMessages(lock);
         ResetInput(lock);
         ResetGdi(lock);
+        ResetMenus(lock);
     }
     S().options = options;
     if (S().options.fileRoot.empty())
@@ -144,6 +146,7 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.icons = p->leftIcons;
         report.windows = p->leftWindows;
         report.handles = p->leftHandles;
+        report.menus = p->leftMenus;
     }
     return report;
 }

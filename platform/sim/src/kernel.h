@@ -63,6 +63,7 @@ struct Process {
     size_t leftIcons = 0;
     size_t leftWindows = 0;
     size_t leftHandles = 0;
+    size_t leftMenus = 0;
     bool openable = true; // false: OpenProcess of it is refused
 };
 

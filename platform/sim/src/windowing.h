@@ -44,6 +44,9 @@ public:
     static HWND NextToPaint(const Kernel::Lock& held, DWORD threadId);
     // A press of the stylus on window brings its program to the front, when it may activate.
     static void ActivateForInput(const Kernel::Lock& held, HWND window);
+    // A class of the device itself, which windows of any process may be made of.
+    static void RegisterSystemClass(const Kernel::Lock& held, const std::u16string& name,
+                                    WNDPROC proc);
     static void Reset(const Kernel::Lock& held);
 };
 
