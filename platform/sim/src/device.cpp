@@ -3,6 +3,7 @@
 #include <cesim/registry.h>
 
 #include "gdi.h"
+#include "icon_store.h"
 #include "input.h"
 #include "kernel.h"
 #include "menus.h"
@@ -93,6 +94,7 @@ void Boot(const BootOptions& options) {
         ResetInput(lock);
         ResetGdi(lock);
         ResetMenus(lock);
+        ResetShellIcons(lock);
     }
     S().options = options;
     if (S().options.fileRoot.empty())

@@ -493,11 +493,19 @@ BOOL Blit(const Lock& held, HDC destHandle, int x, int y, int width, int height,
 
 BOOL DrawIconImage(const Lock& held, HDC dcHandle, int x, int y, HICON icon, int width, int height,
                    UINT flags) {
+    const IconImage* image = FindIcon(held, icon);
+    return image && PaintIcon(held, dcHandle, x, y, *image, width, height, flags) ? TRUE : FALSE;
+}
+
+} // namespace
+
+bool PaintIcon(const Lock& held, HDC dcHandle, int x, int y, const IconImage& icon, int width,
+               int height, UINT flags) {
     GdiObject* dc = FindDC(held, dcHandle);
     Target target = dc ? TargetOf(held, *dc) : Target();
-    const IconImage* image = FindIcon(held, icon);
-    if (!target.surface || !image || image->color.width <= 0 || image->color.height <= 0)
-        return FALSE;
+    const IconImage* image = &icon;
+    if (!target.surface || image->color.width <= 0 || image->color.height <= 0)
+        return false;
     const Surface& c = image->color;
     if (width <= 0)
         width = c.width;
@@ -518,10 +526,9 @@ BOOL DrawIconImage(const Lock& held, HDC dcHandle, int x, int y, HICON icon, int
                 target.surface->set(x + i, y + j, 0);
             }
         }
-    return TRUE;
+    return true;
 }
 
-} // namespace
 } // namespace gdi
 } // namespace cesim
 
