@@ -2,6 +2,8 @@
 // process that created it and counted, so that a menu a program forgets shows as a leak.
 #include "menus.h"
 
+#include "faults.h"
+
 #include <cesim/menus.h>
 
 #include <algorithm>
@@ -101,6 +103,11 @@ using namespace cesim;
 extern "C" {
 
 HMENU CreatePopupMenu(void) {
+    DWORD error = 0;
+    if (ShouldFail("CreatePopupMenu", &error)) {
+        SetLastError(error);
+        return nullptr;
+    }
     Lock lock(Kernel::Mutex());
     std::unique_ptr<Menu> menu(new Menu);
     menu->handle = reinterpret_cast<HMENU>(S().nextHandle);
@@ -120,6 +127,11 @@ BOOL DestroyMenu(HMENU menu) {
 }
 
 BOOL InsertMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR id, LPCWSTR item) {
+    DWORD error = 0;
+    if (ShouldFail("InsertMenuW", &error)) {
+        SetLastError(error);
+        return FALSE;
+    }
     Lock lock(Kernel::Mutex());
     Menu* m = Valid(lock, menu);
     if (!m)
