@@ -13,6 +13,9 @@ namespace gdi {
 void FillPixels(Surface& surface, RECT r, uint32_t pixel) {
     int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, surface.width);
     int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, surface.height);
+    // A rectangle wholly off the surface leaves nothing to fill.
+    if (left >= right)
+        return;
     for (int y = top; y < bottom; ++y)
         std::fill(surface.pixels.begin() + size_t(y) * surface.width + left,
                   surface.pixels.begin() + size_t(y) * surface.width + right, pixel);

@@ -35,6 +35,7 @@ struct State {
     ImageList small;
     ImageList large;
     std::map<std::u16string, ShellIcon> programIcons; // by lower-case module path
+    size_t requests = 0;
 };
 
 State& S() {
@@ -290,6 +291,11 @@ std::optional<ShellIcon> ShortcutIcon(const std::u16string& path) {
     return std::nullopt;
 }
 
+size_t IconRequests() {
+    Lock lock(Kernel::Mutex());
+    return S().requests;
+}
+
 HIMAGELIST SystemImageList(bool small) {
     Lock lock(Kernel::Mutex());
     return ListOf(lock, small).handle;
@@ -342,6 +348,10 @@ DWORD_PTR SHGetFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFO* info, UINT s
     }
     if (!(flags & (SHGFI_SYSICONINDEX | SHGFI_ICON)))
         return result;
+    {
+        Lock lock(Kernel::Mutex());
+        ++S().requests;
+    }
     std::optional<IconSource> source = Resolve(file, 0);
     if (!source) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -56,6 +56,8 @@ std::optional<ShellIcon> ShortcutIcon(const std::u16string& path);
 // The system image list that SHGetFileInfo returns for small (SHGFI_SMALLICON) or large icons,
 // and an image in it; an empty surface for an index it does not hold.
 HIMAGELIST SystemImageList(bool small);
+// How often SHGetFileInfo was asked for an icon since boot, whatever the answer.
+size_t IconRequests();
 Surface ImageListImage(HIMAGELIST imageList, int index);
 
 } // namespace cesim
