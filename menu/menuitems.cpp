@@ -37,9 +37,11 @@ void OnMeasureItem(WPARAM wParam, LPARAM lParam) {
         ReleaseDC(NULL, screen);
         width = Sx(30) + Sx(16) + (text.right - text.left);
         height = Sy(18);
-        // A menu wider than the screen would hide the close marks at its right end.
-        if (screenWidth > 0 && width > screenWidth)
-            width = screenWidth;
+        // A menu wider than the screen would hide the close marks at its right end; the
+        // menu's frame needs a pixel on either side.
+        int widest = screenWidth - Sx(2);
+        if (widest > 0 && width > widest)
+            width = widest;
     }
     if (width < Sx(160))
         width = Sx(160);

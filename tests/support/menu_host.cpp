@@ -3,10 +3,14 @@
 
 #include "support/menu_host.h"
 
+#include "button/paint.h"
 #include "config/config.h"
 #include "config/language.h"
 #include "device/radios.h"
+#include "button/paint.h"
 #include "menu/taskmenu.h"
+#include "shell/backbuffer.h"
+#include "shell/backbuffer.h"
 #include "shell/dpi.h"
 #include "shell/gestures.h"
 #include "shell/mainwindow.h"
@@ -43,6 +47,10 @@ void CreateButton(HINSTANCE instance) {
                                    taskbar.right - Sx(28), taskbar.top + Sy(2), Sx(28),
                                    taskbar.bottom - taskbar.top - 2 * Sy(2), taskbarWindow, nullptr,
                                    instance, nullptr);
+    // The face is painted through the back buffer, which start-up makes after the window.
+    CreateBackBuffer(Sx(28), taskbar.bottom - taskbar.top - 2 * Sy(2));
+    closeButtonType = GetCloseButtonType(GetForegroundWindow());
+    InvalidateRect(buttonWindow, nullptr, FALSE);
 }
 
 int HostMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
