@@ -4,6 +4,7 @@
 #include "gdi_model.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -73,15 +74,15 @@ public:
 
     void Add(int x, int y) {
         if (x >= 0 && y >= 0 && x < width_ && y < height_)
-            bits_[size_t(y) * width_ + x] = 1;
+            Set(y, x, x + 1);
     }
     void AddSpan(int y, int left, int right) {
         if (y < 0 || y >= height_)
             return;
         left = std::max(left, 0);
         right = std::min(right, width_);
-        for (int x = left; x < right; ++x)
-            bits_[size_t(y) * width_ + x] = 1;
+        if (left < right)
+            Set(y, left, right);
     }
     void AddRect(const RECT& r) {
         for (int y = r.top; y < r.bottom; ++y)
@@ -91,15 +92,27 @@ public:
         return x >= 0 && y >= 0 && x < width_ && y < height_ && bits_[size_t(y) * width_ + x];
     }
     void Paint(Surface& s, uint32_t pixel, const Coverage* except = nullptr) const {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
+        for (int y = top_; y < bottom_; ++y)
+            for (int x = left_; x < right_; ++x)
                 if (bits_[size_t(y) * width_ + x] && !(except && except->Has(x, y)))
                     s.set(x, y, pixel);
     }
 
 private:
+    // Marks [left, right) of row y, all on the surface, and grows the box that holds them,
+    // so that painting visits only what was covered.
+    void Set(int y, int left, int right) {
+        std::fill(bits_.begin() + size_t(y) * width_ + left,
+                  bits_.begin() + size_t(y) * width_ + right, uint8_t(1));
+        left_ = std::min(left_, left);
+        right_ = std::max(right_, right);
+        top_ = std::min(top_, y);
+        bottom_ = std::max(bottom_, y + 1);
+    }
+
     int width_, height_;
     std::vector<uint8_t> bits_;
+    int left_ = INT_MAX, top_ = INT_MAX, right_ = INT_MIN, bottom_ = INT_MIN;
 };
 
 // The rows of the region CreateEllipticRgn makes for a box of width x height: row i spans

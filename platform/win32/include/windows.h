@@ -38,6 +38,10 @@
 // KernelIoControl's soft reset: CTL_CODE(FILE_DEVICE_HAL, 15, METHOD_BUFFERED, FILE_ANY_ACCESS).
 #define IOCTL_HAL_REBOOT 0x0101003C
 
+// The desktop's InsertMenuItem is a macro for a call CE programs do not use; the name is free
+// for the program's own.
+#undef InsertMenuItem
+
 // ---- calls that mean something else on the desktop ------------------------------------------
 
 #ifdef __cplusplus
