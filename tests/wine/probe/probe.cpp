@@ -338,6 +338,17 @@ int Foreground(const Target& target) {
     return GetForegroundWindow() == found.front() ? 0 : kNotFound;
 }
 
+// The window in front, as info prints a target.
+int Front() {
+    HWND window = GetForegroundWindow();
+    if (!window) {
+        std::printf("not found\n");
+        return kNotFound;
+    }
+    PrintWindow(window, 1);
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: probe dpi\n"
                "       probe info TARGET\n"
@@ -346,7 +357,7 @@ int Usage() {
                "       probe post TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe hotkey-free VK | hold-hotkey VK SECONDS\n"
                "       probe syscolors | screen | capture TARGET FILE.ppm | detach TARGET\n"
-               "       probe foreground TARGET\n"
+               "       probe foreground TARGET | front\n"
                "TARGET: CLASS[:TITLE] or PARENTCLASS[:TITLE]/CLASS[:TITLE]\n",
                stderr);
     return kUsage;
@@ -386,6 +397,8 @@ int wmain(int argc, wchar_t** argv) {
         result = Detach(ParseTarget(args[1]));
     else if (command == L"foreground" && args.size() == 2)
         result = Foreground(ParseTarget(args[1]));
+    else if (command == L"front" && args.size() == 1)
+        result = Front();
     else
         return Usage();
     std::fflush(stdout);
