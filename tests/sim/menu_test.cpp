@@ -289,6 +289,17 @@ TEST_F(MenuTest, CancelModeToTheOwnerEndsTheMenu) {
     EXPECT_FALSE(cesim::ActiveMenu());
 }
 
+TEST_F(MenuTest, AProgramEndedWhileItsMenuIsUpLeavesNoMenuBehind) {
+    MenuRun run;
+    StartMenu(run, FourItems(), TPM_RETURNCMD, POINT{0, 30});
+    auto menu = cesim::ActiveMenu();
+    ASSERT_TRUE(menu);
+    EXPECT_TRUE(cesim::TerminateProgram(run.processId, 1));
+    EXPECT_FALSE(cesim::ActiveMenu());
+    EXPECT_FALSE(cesim::Inspect(menu->window));
+    EXPECT_EQ(cesim::ProcessExitReport(run.processId).menus, 1u);
+}
+
 TEST_F(MenuTest, TheReleaseOfAStylusDownBeforeTheMenuOpenedChoosesNothing) {
     MenuRun run;
     cesim::StylusDown(20, 50);

@@ -52,6 +52,18 @@ State& S() {
     return *state;
 }
 
+// A thread that ends inside the loop (its process terminated) leaves no menu behind.
+bool RegisterHooks() {
+    Kernel::OnThreadEnd([](const Kernel::Lock&, Thread& thread) {
+        auto& trackers = S().trackers;
+        trackers.erase(std::remove_if(trackers.begin(), trackers.end(),
+                                      [&](const Tracker* t) { return t->threadId == thread.id; }),
+                       trackers.end());
+    });
+    return true;
+}
+bool g_hooks = RegisterHooks();
+
 int Scaled(int n, int dpi) {
     return (n * dpi + 48) / 96;
 }
