@@ -261,6 +261,7 @@ int IndexOf(ImageList& list, const IconSource& source) {
 
 IconImage Crop(const IconImage& image, int width, int height) {
     IconImage part;
+    part.blended = image.blended;
     part.color = Surface(width, height, 0);
     part.opaque.assign(size_t(width) * height, 0);
     for (int y = 0; y < height; ++y)
