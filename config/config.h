@@ -32,7 +32,7 @@ public:
     // Frees the texts and lists and returns them to their construction defaults.
     void Release();
 
-    WCHAR* InstallDir;   // null until the first load, then never null
+    WCHAR* InstallDir;   // null until a load opens the settings key, and after one that fails
     DWORD TapAction;
     DWORD TapAndHoldAction;
     DWORD GestureAction;

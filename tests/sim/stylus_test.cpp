@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <aygshell.h>
+
 #include <cesim/device.h>
 #include <cesim/stylus.h>
 
@@ -48,6 +50,14 @@ const UINT kCmdSetTimer = WM_USER + 6;
 const UINT kNote = WM_USER + 7; // only recorded
 // Window flags, kept in GWL_USERDATA.
 const LONG kCapturesOnPress = 1;
+const LONG kRecognisesOnPress = 2;
+
+// What tap-and-hold recognition answered, and when it returned.
+struct Recognised {
+    DWORD result;
+    DWORD at;
+};
+std::vector<Recognised> g_recognised;
 
 bool IsInput(UINT m) {
     return m == WM_LBUTTONDOWN || m == WM_MOUSEMOVE || m == WM_LBUTTONUP;
@@ -68,6 +78,12 @@ LRESULT CALLBACK TouchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDOWN:
         if (GetWindowLongW(w, GWL_USERDATA) & kCapturesOnPress)
             SetCapture(w);
+        if (GetWindowLongW(w, GWL_USERDATA) & kRecognisesOnPress) {
+            SHRGINFO info = {
+                sizeof info, w, {SHORT(LOWORD(lp)), SHORT(HIWORD(lp))}, SHRG_RETURNCMD};
+            DWORD result = SHRecognizeGesture(&info);
+            g_recognised.push_back(Recognised{result, GetTickCount()});
+        }
         return 0;
     case WM_LBUTTONUP:
         if (GetCapture() == w)
@@ -106,6 +122,7 @@ struct Spec {
 std::vector<HWND> StartTouchProgram(const std::vector<Spec>& specs) {
     g_got.clear();
     g_stamps.clear();
+    g_recognised.clear();
     std::vector<HWND> windows;
     cesim::StartHelperProcess(u"\\Windows\\touch.exe", [&] {
         WNDCLASSW wc = {};
@@ -151,13 +168,17 @@ TEST(Stylus, ATapGoesToTheTopmostEnabledWindowUnderItInItsClientCoordinates) {
         int window; // index, or -1: nothing of the program hears it
         int cx, cy;
     } cases[] = {
-        {20, 100, kBack, 20, 74},     {45, 65, kFront, 5, 5},      {60, 80, kGrandkid, 5, 5},
-        {100, 100, kKid, 50, 30},     {150, 100, kFront, 110, 40}, // the hidden child is not there
-                                                                   // for the stylus
+        {20, 100, kBack, 20, 74},
+        {45, 65, kFront, 5, 5},
+        {60, 80, kGrandkid, 5, 5},
+        {100, 100, kKid, 50, 30},
+        {150, 100, kFront, 110, 40}, // the hidden child is not there
+                                     // for the stylus
         {150, 150, kFront, 110, 90}, // a disabled child hands the tap to its parent
-        {199, 199, kFront, 159, 139}, {200, 150, kBack, 200, 124}, // right edge exclusive
-        {50, 270, -1, 0, 0},                                       // a disabled program swallows it
-        {10, 10, -1, 0, 0},                                        // the taskbar, the shell's own
+        {199, 199, kFront, 159, 139},
+        {200, 150, kBack, 200, 124}, // right edge exclusive
+        {50, 270, -1, 0, 0},         // a disabled program swallows it
+        {10, 10, -1, 0, 0},          // the taskbar, the shell's own
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "tap at " << c.x << ", " << c.y);
@@ -312,6 +333,75 @@ TEST(InputQueue, PostedMessagesAreReadFirstAndUnreadMovesCoalesce) {
     EXPECT_EQ(g_stamps[2].pt.x, 40);
     cesim::StylusUp();
     EXPECT_EQ(g_got.back().message, UINT(WM_LBUTTONUP));
+}
+
+TEST(TapAndHold, TheStylusMustStayDownAndNearForTheHoldTime) {
+    struct Case {
+        const char* what;
+        int dpi;
+        std::function<void()> hand; // after the press at (100, 100) at time 0
+        DWORD result, at;
+    } cases[] = {
+        {"held still", 96, [] { cesim::Hold(600); }, GN_CONTEXTMENU, cesim::kGestureHoldMs},
+        {"lifted first", 96, [] { cesim::Hold(200); }, 0, 200},
+        {"moved within the slack", 96,
+         [] {
+             cesim::Hold(100);
+             cesim::StylusMove(104, 96);
+             cesim::Hold(500);
+         },
+         GN_CONTEXTMENU, cesim::kGestureHoldMs},
+        {"moved past it", 96,
+         [] {
+             cesim::Hold(100);
+             cesim::StylusMove(105, 100);
+             cesim::Hold(500);
+         },
+         0, 100},
+        {"moved 8 pixels at 192 dpi", 192,
+         [] {
+             cesim::Hold(100);
+             cesim::StylusMove(100, 108);
+             cesim::Hold(500);
+         },
+         GN_CONTEXTMENU, cesim::kGestureHoldMs},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        cesim::BootOptions options;
+        options.dpi = c.dpi;
+        cesim::Boot(options);
+        EXPECT_EQ(GetSystemMetrics(SM_CXDRAG), c.dpi / 24);
+        std::vector<HWND> w =
+            StartTouchProgram({{RECT{0, 26, 240, 320}, -1, WS_VISIBLE, kRecognisesOnPress}});
+        cesim::StylusDown(100, 100);
+        c.hand();
+        cesim::StylusUp();
+        ASSERT_EQ(g_recognised.size(), 1u);
+        EXPECT_EQ(g_recognised[0].result, c.result);
+        EXPECT_EQ(g_recognised[0].at, c.at);
+        // Nothing was taken from the queue: the release still reaches the window.
+        ASSERT_FALSE(g_got.empty());
+        EXPECT_EQ(g_got.back().message, UINT(WM_LBUTTONUP));
+    }
+}
+
+TEST(TapAndHold, AStylusThatIsNotDownIsNoGestureAndTheScreenIsMeasured) {
+    cesim::BootOptions options;
+    options.width = 480;
+    options.height = 640;
+    options.dpi = 192;
+    cesim::Boot(options);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 480);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 640);
+    std::vector<HWND> w = StartTouchProgram({{RECT{0, 52, 480, 640}}});
+    DWORD result = 1;
+    cesim::StartHelperProcess(u"\\Windows\\asker.exe", [&] {
+        SHRGINFO info = {sizeof info, w[0], {10, 10}, SHRG_RETURNCMD};
+        result = SHRecognizeGesture(&info);
+    });
+    EXPECT_EQ(result, 0u);
+    EXPECT_EQ(cesim::Now(), 0u);
 }
 
 } // namespace

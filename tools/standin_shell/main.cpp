@@ -62,6 +62,9 @@ LRESULT CALLBACK TaskbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_ERASEBKGND:
         return 1;
+    case WM_MOUSEACTIVATE:
+        // A tap on the taskbar, or on a button in it, leaves the program in front as it is.
+        return MA_NOACTIVATE;
     case WM_TIMER:
         if (wParam == kTimeOutTimer)
             PostQuitMessage(kTimeOutExitCode);
@@ -178,6 +181,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         HWND window = StartProgram(request, area, *record);
         if (!window)
             return Fail(L"cannot start the program " + request.title);
+        // The device has one input state for all its programs: sharing the shell's lets a
+        // button in the taskbar keep the stylus (the capture) whichever program is in front.
+        AttachThreadInput(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId(), TRUE);
         ready += "program\t" + Utf8(request.title) + "\t" + HandleText(window) + "\n";
     }
     if (options.seconds > 0)

@@ -582,6 +582,12 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
 BOOL UnregisterHotKey(HWND window, int id);
 
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CXDRAG 68
+#define SM_CYDRAG 69
+int GetSystemMetrics(int index);
+
 // ---- GDI ----------------------------------------------------------------------------------
 typedef struct tagPAINTSTRUCT {
     HDC hdc;

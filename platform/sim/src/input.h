@@ -11,6 +11,8 @@ bool TakeInputMessage(const Kernel::Lock& held, Thread& thread, MSG* msg, HWND f
                       UINT high, bool remove);
 // Where the stylus is, in screen coordinates: the position every posted message records.
 POINT CursorPosition(const Kernel::Lock& held);
+// Whether the stylus is down within dx, dy pixels of center (screen coordinates).
+bool StylusHeldNear(const Kernel::Lock& held, POINT center, int dx, int dy);
 // Remembers the message a thread has just read, for GetMessagePos and GetMessageTime.
 void NoteMessageRead(const Kernel::Lock& held, Thread& thread, const MSG& msg);
 // Queues a key or other input message to the thread, behind the stylus events already there.

@@ -253,6 +253,12 @@ void ReleaseHardwareKey(UINT virtualKey) {
     Kernel::Settle();
 }
 
+void HoldHardwareKey(UINT virtualKey, DWORD ms) {
+    PressHardwareKey(virtualKey);
+    Kernel::Advance(ms);
+    ReleaseHardwareKey(virtualKey);
+}
+
 } // namespace cesim
 
 using namespace cesim;

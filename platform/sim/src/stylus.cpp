@@ -8,6 +8,7 @@
 #include "windowing.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <map>
 
@@ -145,6 +146,11 @@ bool TakeInputMessage(const Kernel::Lock&, Thread& thread, MSG* msg, HWND filter
 
 POINT CursorPosition(const Kernel::Lock&) {
     return S().position;
+}
+
+bool StylusHeldNear(const Kernel::Lock&, POINT center, int dx, int dy) {
+    const POINT& p = S().position;
+    return S().down && std::abs(p.x - center.x) <= dx && std::abs(p.y - center.y) <= dy;
 }
 
 void NoteMessageRead(const Kernel::Lock&, Thread& thread, const MSG& msg) {

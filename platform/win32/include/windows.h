@@ -73,10 +73,26 @@ DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacit
 #define GetModuleFileNameW CeGetModuleFileNameW
 
 // Windows refuses a hot key with a modifier it does not know, and it knows no MOD_KEYUP (Wine
-// lets it pass and ignores it). The key is registered without it, so only presses are reported.
+// lets it pass and ignores it). The key is registered without it, and the release is reported
+// by a keyboard hook as CE reports it: WM_HOTKEY with MOD_KEYUP in the low word of lParam.
 BOOL WINAPI CeRegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
 #undef RegisterHotKey
 #define RegisterHotKey CeRegisterHotKey
+BOOL WINAPI CeUnregisterHotKey(HWND window, int id);
+#undef UnregisterHotKey
+#define UnregisterHotKey CeUnregisterHotKey
+
+// CE's CreateProcessW takes no start-up information and hands the program the command line as
+// it is; the desktop requires the one, may write into the other, and takes the program's name
+// as its first word. The stand-in supplies the start-up information and a command line made of
+// the quoted image name and the given one.
+BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPWSTR commandLine,
+                             LPSECURITY_ATTRIBUTES processAttributes,
+                             LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                             DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                             LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation);
+#undef CreateProcessW
+#define CreateProcessW CeCreateProcessW
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
-// Process handles as Windows CE has them: opened without asking for rights, and naming the
-// process's executable when given to GetModuleFileNameW.
+// Processes as Windows CE has them: handles opened without asking for rights that name the
+// process's executable when given to GetModuleFileNameW, and CreateProcessW without start-up
+// information or the program's name in the command line.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -50,4 +51,49 @@ extern "C" DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DW
     if (module == NULL || IsLoadedModule(module))
         return GetModuleFileNameW(module, fileName, capacity);
     return GetProcessImagePath(reinterpret_cast<HANDLE>(module), fileName, capacity);
+}
+
+#undef CreateProcessW
+
+extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPWSTR commandLine,
+                                        LPSECURITY_ATTRIBUTES processAttributes,
+                                        LPSECURITY_ATTRIBUTES threadAttributes,
+                                        BOOL inheritHandles, DWORD creationFlags,
+                                        LPVOID environment, LPCWSTR currentDirectory,
+                                        LPSTARTUPINFOW startupInfo,
+                                        LPPROCESS_INFORMATION processInformation) {
+    if (!imageName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    STARTUPINFOW defaults;
+    memset(&defaults, 0, sizeof defaults);
+    defaults.cb = sizeof defaults;
+    // The desktop program skips its own name, the first word, to find its arguments.
+    size_t imageLength = wcslen(imageName);
+    size_t argumentsLength = commandLine ? wcslen(commandLine) : 0;
+    WCHAR* line =
+        static_cast<WCHAR*>(malloc((imageLength + argumentsLength + 4) * sizeof(WCHAR)));
+    if (!line) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    WCHAR* end = line;
+    *end++ = L'"';
+    memcpy(end, imageName, imageLength * sizeof(WCHAR));
+    end += imageLength;
+    *end++ = L'"';
+    if (argumentsLength) {
+        *end++ = L' ';
+        memcpy(end, commandLine, argumentsLength * sizeof(WCHAR));
+        end += argumentsLength;
+    }
+    *end = 0;
+    BOOL started = CreateProcessW(imageName, line, processAttributes, threadAttributes,
+                                  inheritHandles, creationFlags, environment, currentDirectory,
+                                  startupInfo ? startupInfo : &defaults, processInformation);
+    DWORD error = GetLastError();
+    free(line);
+    SetLastError(error);
+    return started;
 }

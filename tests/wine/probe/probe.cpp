@@ -338,6 +338,7 @@ int Foreground(const Target& target) {
     return GetForegroundWindow() == found.front() ? 0 : kNotFound;
 }
 
+<<<<<<<
 // The window in front, as info prints a target.
 int Front() {
     HWND window = GetForegroundWindow();
@@ -346,6 +347,69 @@ int Front() {
         return kNotFound;
     }
     PrintWindow(window, 1);
+=======
+int Usage();
+
+// ---- input as a user's hand gives it, through SendInput ----------------------------------
+
+void SendMouse(DWORD flags, int x, int y) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    // The smallest normalised coordinate that lands on the pixel.
+    input.mi.dx = LONG(((LONGLONG(x) << 16) + width - 1) / width);
+    input.mi.dy = LONG(((LONGLONG(y) << 16) + height - 1) / height);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+void SendKey(WORD vk, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+// Down at the first point, moves every 10 ms on a straight line to the last, up there.
+int Stroke(int x1, int y1, int x2, int y2, DWORD ms) {
+    SendMouse(0, x1, y1);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, x1, y1);
+    DWORD steps = ms / 10;
+    for (DWORD i = 1; i <= steps; ++i) {
+        Sleep(10);
+        if (x1 != x2 || y1 != y2)
+            SendMouse(0, x1 + int(LONGLONG(x2 - x1) * i / steps),
+                      y1 + int(LONGLONG(y2 - y1) * i / steps));
+    }
+    SendMouse(MOUSEEVENTF_LEFTUP, x2, y2);
+    POINT at = {};
+    GetCursorPos(&at);
+    std::printf("up=%ld %ld\n", at.x, at.y);
+    return 0;
+}
+
+// A hardware key of the device: the Windows key held with it, as the device reports them.
+int PressKey(WORD vk, DWORD ms) {
+    SendKey(VK_LWIN, false);
+    SendKey(vk, false);
+    Sleep(ms);
+    SendKey(vk, true);
+    SendKey(VK_LWIN, true);
+    return 0;
+}
+
+// Started with nothing to do, as a program that another one starts: says how it was started.
+int ReportStart() {
+    const wchar_t* file = _wgetenv(L"VEXO_PROBE_STARTED");
+    if (!file)
+        return Usage();
+    FILE* out = _wfopen(file, L"ab");
+    if (!out)
+        return kNotFound;
+    std::fprintf(out, "%s\n", Utf8(GetCommandLineW()).c_str());
+    std::fclose(out);
+>>>>>>>
     return 0;
 }
 
@@ -357,7 +421,14 @@ int Usage() {
                "       probe post TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe hotkey-free VK | hold-hotkey VK SECONDS\n"
                "       probe syscolors | screen | capture TARGET FILE.ppm | detach TARGET\n"
+<<<<<<<
                "       probe foreground TARGET | front\n"
+=======
+               "       probe foreground TARGET\n"
+               "       probe tap X Y MS | drag X1 Y1 X2 Y2 MS | key VK MS\n"
+               "With no command and VEXO_PROBE_STARTED naming a file, appends its command\n"
+               "line to that file.\n"
+>>>>>>>
                "TARGET: CLASS[:TITLE] or PARENTCLASS[:TITLE]/CLASS[:TITLE]\n",
                stderr);
     return kUsage;
@@ -370,7 +441,7 @@ int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();
     std::vector<std::wstring> args(argv + 1, argv + argc);
     if (args.empty())
-        return Usage();
+        return ReportStart();
     const std::wstring& command = args[0];
     int result = kUsage;
     if (command == L"dpi" && args.size() == 1)
@@ -399,6 +470,16 @@ int wmain(int argc, wchar_t** argv) {
         result = Foreground(ParseTarget(args[1]));
     else if (command == L"front" && args.size() == 1)
         result = Front();
+    else if (command == L"tap" && args.size() == 4)
+        result =
+            Stroke(int(ParseNumber(args, 1)), int(ParseNumber(args, 2)), int(ParseNumber(args, 1)),
+                   int(ParseNumber(args, 2)), DWORD(ParseNumber(args, 3)));
+    else if (command == L"drag" && args.size() == 6)
+        result =
+            Stroke(int(ParseNumber(args, 1)), int(ParseNumber(args, 2)), int(ParseNumber(args, 3)),
+                   int(ParseNumber(args, 4)), DWORD(ParseNumber(args, 5)));
+    else if (command == L"key" && args.size() == 3)
+        result = PressKey(WORD(ParseNumber(args, 1)), DWORD(ParseNumber(args, 2)));
     else
         return Usage();
     std::fflush(stdout);

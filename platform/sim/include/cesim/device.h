@@ -126,6 +126,8 @@ std::vector<HotKeyInfo> HotKeys();
 std::optional<HotKeyInfo> HotKeyFor(UINT virtualKey);
 void PressHardwareKey(UINT virtualKey);
 void ReleaseHardwareKey(UINT virtualKey);
+// Presses the key, keeps it down for `ms` of virtual time, and releases it.
+void HoldHardwareKey(UINT virtualKey, DWORD ms);
 
 // ---- display ------------------------------------------------------------------------------
 Surface ComposeScreen();

@@ -31,6 +31,13 @@
 //    GetCapture names the holder only to that thread. A window that is destroyed loses the
 //    capture without the message. Default processing of WM_CANCELMODE releases the capture
 //    when the window holds it.
+//
+// Tap-and-hold recognition (SHRecognizeGesture of <aygshell.h>) waits on the virtual clock on
+// the caller's thread for kGestureHoldMs, serving messages sent to it meanwhile. It answers
+// GN_CONTEXTMENU when the stylus stayed down and within SM_CXDRAG by SM_CYDRAG pixels of the
+// press for the whole time, and 0 as soon as it is lifted or moved further (or when it was not
+// down). It takes nothing out of the message queue: the moves and the release that happened
+// during the wait are read afterwards, by the windows they were routed to.
 
 #pragma once
 
@@ -42,6 +49,10 @@ namespace cesim {
 const DWORD kTapMs = 50;
 // How often a drag reports the stylus on its way.
 const DWORD kDragStepMs = 10;
+// How long the stylus must stay still for SHRecognizeGesture, from its call.
+const DWORD kGestureHoldMs = 400;
+// The slack of that stillness at 96 DPI (SM_CXDRAG, SM_CYDRAG), scaled with the screen's DPI.
+const int kDragSlackAt96Dpi = 4;
 
 // Puts the stylus down at (x, y). Does nothing while it is already down.
 void StylusDown(int x, int y);

@@ -1,0 +1,20 @@
+// System metrics of the simulated device: the screen and the stylus's drag slack.
+#include <cesim/stylus.h>
+
+#include "gdi.h"
+
+using namespace cesim;
+
+extern "C" int GetSystemMetrics(int index) {
+    Display display = CurrentDisplay();
+    switch (index) {
+    case SM_CXSCREEN:
+        return display.width;
+    case SM_CYSCREEN:
+        return display.height;
+    case SM_CXDRAG:
+    case SM_CYDRAG:
+        return (kDragSlackAt96Dpi * display.dpi + 48) / 96;
+    }
+    return 0;
+}

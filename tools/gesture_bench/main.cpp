@@ -1,0 +1,83 @@
+// Measures the button's everyday work on the device: a tap on the button (from the press to the
+// close request for the program in front) and a tick of the watch timer with nothing to do,
+// counting the paints and heap allocations each causes. Run under callgrind with
+// --toggle-collect='OnLButton*' for the taps or --toggle-collect='OnTimer*' for the ticks to
+// count the instructions of the handlers alone.
+#include <cesim/device.h>
+#include <cesim/gdi_trace.h>
+#include <cesim/programs.h>
+#include <cesim/stylus.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+HWND FindButton() {
+    for (HWND child : cesim::ChildWindows(cesim::Taskbar()))
+        if (cesim::Inspect(child)->className == u"VexoClass")
+            return child;
+    return nullptr;
+}
+
+size_t Count(const std::vector<cesim::GdiCall>& calls, const std::string& name) {
+    size_t n = 0;
+    for (const cesim::GdiCall& c : calls)
+        n += c.name == name;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int taps = 0;
+    int ticks = 0;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string arg = argv[i];
+        if (arg == "--taps")
+            taps = std::atoi(argv[i + 1]);
+        else if (arg == "--ticks")
+            ticks = std::atoi(argv[i + 1]);
+    }
+    cesim::Boot();
+    cesim::SimProgram notes;
+    notes.modulePath = u"\\Windows\\notes.exe";
+    cesim::SimWindow w;
+    w.title = u"Notes";
+    notes.windows.push_back(w);
+    cesim::StartSimulatedProgram(notes);
+
+    cesim::ProgramImage vexo;
+    vexo.entry = &WinMain;
+    vexo.modulePath = u"\\Program Files\\Vexo\\vexo.exe";
+    vexo.resources = cesim::ProgramResourceSection();
+    DWORD pid = cesim::StartProgram(vexo);
+    HWND button = FindButton();
+    if (!button) {
+        std::fprintf(stderr, "vexo did not start\n");
+        return 1;
+    }
+    RECT r = cesim::Inspect(button)->rect;
+    // The first ticks settle the face and the button's place.
+    cesim::Advance(1000);
+
+    size_t allocations = cesim::HeapAllocations();
+    cesim::StartGdiTraceOfProcess(pid);
+    for (int i = 0; i < ticks; ++i)
+        cesim::Advance(500);
+    cesim::StopGdiTrace();
+    if (ticks)
+        std::printf("%d idle watch ticks: %zu paints, %zu heap allocations\n", ticks,
+                    Count(cesim::GdiTrace(), "BitBlt"), cesim::HeapAllocations() - allocations);
+
+    allocations = cesim::HeapAllocations();
+    cesim::StartGdiTraceOfProcess(pid);
+    for (int i = 0; i < taps; ++i)
+        cesim::Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    cesim::StopGdiTrace();
+    if (taps)
+        std::printf("%d taps: %zu paints, %zu heap allocations\n", taps,
+                    Count(cesim::GdiTrace(), "BitBlt"), cesim::HeapAllocations() - allocations);
+    return 0;
+}
