@@ -49,11 +49,15 @@ check-win32:
 clean:
 	rm -rf build
 
-# Rewrites the reviewed face images from the current painting, then the contact sheet.
+# Rewrites the reviewed face and menu images from the current painting, then the contact sheets.
 FACES := tests/data/faces
+MENUS := tests/data/menu
+MENU_CASES := Defaults DeviceCommands Compact LongTitle MenuColors
 references: build
 	@cd build/sim && VEXO_UPDATE_REFERENCES=1 ctest -L image --output-on-failure
 	@build/sim/tools/contact-sheet docs/faces.png \
 	  4:$(FACES)/Other96.png 4:$(FACES)/Ce4At96.png 4:$(FACES)/Ce5At96.png 4:$(FACES)/Ce52At96.png
 	@build/sim/tools/contact-sheet docs/faces-192.png \
 	  2:$(FACES)/Other192.png 2:$(FACES)/Ce4At192.png 2:$(FACES)/Ce5At192.png 2:$(FACES)/Ce52At192.png
+	@for dpi in 96 192; do build/sim/tools/contact-sheet docs/menu-$$dpi.png \
+	  $(foreach case,$(MENU_CASES),1:$(MENUS)/$(case)At$$dpi.png) || exit 1; done

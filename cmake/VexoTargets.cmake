@@ -36,8 +36,9 @@ endfunction()
 # Code that runs on the device: what CE compilers accept.
 function(vexo_program_target target)
   target_compile_options(${target} PRIVATE -std=gnu++03 -fno-exceptions -fno-rtti ${VEXO_WARNINGS})
-  # A build for size takes the smallest encoding even where it costs a few instructions.
-  target_compile_options(${target} PRIVATE $<$<CONFIG:MinSizeRel>:-Oz>)
+  # A build for size takes the smallest encoding even where it costs a few instructions, and
+  # leaves out the compiler's name, which every object file would otherwise carry.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:MinSizeRel>:-Oz;-fno-ident>)
 endfunction()
 
 # The platform layers, tools and tests.

@@ -7,7 +7,8 @@
 void OnMeasureItem(WPARAM wParam, LPARAM lParam);
 void OnDrawItem(WPARAM wParam, LPARAM lParam);
 
-// Draws one line of text, cut at the end with "..." until it fits the rectangle.
+// Draws one line of text, cut at the end with "..." until it fits the rectangle. A negative
+// length is the text's own length; returns what the final DrawTextW returns.
 int DrawTextEndEllipsis(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
 
 #endif

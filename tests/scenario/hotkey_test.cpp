@@ -77,6 +77,8 @@ TEST(HotKey, WithoutAltTabEachPressOpensOrClosesTheMenuAndReleasesDoNothing) {
     cesim::HoldHardwareKey(kKey, 50);
     EXPECT_EQ(Menus(), 1);
     EXPECT_TRUE(menuOpen);
+    // The menu lists the tasks; nothing else may walk the windows.
+    const int perMenu = CountLog("VexoEnumWindowsProc(");
     cesim::HoldHardwareKey(kKey, 50);
     EXPECT_FALSE(menuOpen);
     EXPECT_EQ(Menus(), 1);
@@ -84,7 +86,7 @@ TEST(HotKey, WithoutAltTabEachPressOpensOrClosesTheMenuAndReleasesDoNothing) {
     EXPECT_EQ(Menus(), 2);
     cesim::Advance(1000);
     EXPECT_EQ(Menus(), 2);
-    EXPECT_EQ(CountLog("VexoEnumWindowsProc("), 0);
+    EXPECT_EQ(CountLog("VexoEnumWindowsProc("), 2 * perMenu);
     EXPECT_EQ(CountLog("OnHotKey("), 6);
 }
 

@@ -798,5 +798,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
 #include <cesim_crt.h>
 #include <cesim_gdi.h>
 #include <cesim_heap.h>
+#include <cesim_menu.h>
 
 #endif

@@ -3,8 +3,10 @@
 #include <cesim/registry.h>
 
 #include "gdi.h"
+#include "icon_store.h"
 #include "input.h"
 #include "kernel.h"
+#include "menus.h"
 #include "messages.h"
 #include "processes.h"
 #include "services.h"
@@ -110,6 +112,8 @@ void BootDevice(const BootOptions& options, bool keepStorage) {
         ResetMessages(lock);
         ResetInput(lock);
         ResetGdi(lock);
+        ResetMenus(lock);
+        ResetShellIcons(lock);
     }
     S().options = options;
     if (S().options.fileRoot.empty())
@@ -160,6 +164,7 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.icons = p->leftIcons;
         report.windows = p->leftWindows;
         report.handles = p->leftHandles;
+        report.menus = p->leftMenus;
     }
     return report;
 }

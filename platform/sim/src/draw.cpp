@@ -4,6 +4,7 @@
 #include "gdi_model.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -13,6 +14,9 @@ namespace gdi {
 void FillPixels(Surface& surface, RECT r, uint32_t pixel) {
     int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, surface.width);
     int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, surface.height);
+    // A rectangle wholly off the surface leaves nothing to fill.
+    if (left >= right)
+        return;
     for (int y = top; y < bottom; ++y)
         std::fill(surface.pixels.begin() + size_t(y) * surface.width + left,
                   surface.pixels.begin() + size_t(y) * surface.width + right, pixel);
@@ -70,15 +74,15 @@ public:
 
     void Add(int x, int y) {
         if (x >= 0 && y >= 0 && x < width_ && y < height_)
-            bits_[size_t(y) * width_ + x] = 1;
+            Set(y, x, x + 1);
     }
     void AddSpan(int y, int left, int right) {
         if (y < 0 || y >= height_)
             return;
         left = std::max(left, 0);
         right = std::min(right, width_);
-        for (int x = left; x < right; ++x)
-            bits_[size_t(y) * width_ + x] = 1;
+        if (left < right)
+            Set(y, left, right);
     }
     void AddRect(const RECT& r) {
         for (int y = r.top; y < r.bottom; ++y)
@@ -88,15 +92,27 @@ public:
         return x >= 0 && y >= 0 && x < width_ && y < height_ && bits_[size_t(y) * width_ + x];
     }
     void Paint(Surface& s, uint32_t pixel, const Coverage* except = nullptr) const {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
+        for (int y = top_; y < bottom_; ++y)
+            for (int x = left_; x < right_; ++x)
                 if (bits_[size_t(y) * width_ + x] && !(except && except->Has(x, y)))
                     s.set(x, y, pixel);
     }
 
 private:
+    // Marks [left, right) of row y, all on the surface, and grows the box that holds them,
+    // so that painting visits only what was covered.
+    void Set(int y, int left, int right) {
+        std::fill(bits_.begin() + size_t(y) * width_ + left,
+                  bits_.begin() + size_t(y) * width_ + right, uint8_t(1));
+        left_ = std::min(left_, left);
+        right_ = std::max(right_, right);
+        top_ = std::min(top_, y);
+        bottom_ = std::max(bottom_, y + 1);
+    }
+
     int width_, height_;
     std::vector<uint8_t> bits_;
+    int left_ = INT_MAX, top_ = INT_MAX, right_ = INT_MIN, bottom_ = INT_MIN;
 };
 
 // The rows of the region CreateEllipticRgn makes for a box of width x height: row i spans
@@ -493,11 +509,19 @@ BOOL Blit(const Lock& held, HDC destHandle, int x, int y, int width, int height,
 
 BOOL DrawIconImage(const Lock& held, HDC dcHandle, int x, int y, HICON icon, int width, int height,
                    UINT flags) {
+    const IconImage* image = FindIcon(held, icon);
+    return image && PaintIcon(held, dcHandle, x, y, *image, width, height, flags) ? TRUE : FALSE;
+}
+
+} // namespace
+
+bool PaintIcon(const Lock& held, HDC dcHandle, int x, int y, const IconImage& icon, int width,
+               int height, UINT flags) {
     GdiObject* dc = FindDC(held, dcHandle);
     Target target = dc ? TargetOf(held, *dc) : Target();
-    const IconImage* image = FindIcon(held, icon);
-    if (!target.surface || !image || image->color.width <= 0 || image->color.height <= 0)
-        return FALSE;
+    const IconImage* image = &icon;
+    if (!target.surface || image->color.width <= 0 || image->color.height <= 0)
+        return false;
     const Surface& c = image->color;
     if (width <= 0)
         width = c.width;
@@ -529,10 +553,9 @@ BOOL DrawIconImage(const Lock& held, HDC dcHandle, int x, int y, HICON icon, int
             }
             target.surface->set(x + i, y + j, out);
         }
-    return TRUE;
+    return true;
 }
 
-} // namespace
 } // namespace gdi
 } // namespace cesim
 

@@ -369,6 +369,14 @@ size_t LiveGdiObjects(DWORD processId) {
     return n;
 }
 
+size_t LiveIcons(DWORD processId) {
+    Lock lock(Kernel::Mutex());
+    size_t n = 0;
+    for (auto& entry : S().icons)
+        n += entry.second->processId == processId ? 1 : 0;
+    return n;
+}
+
 HICON CreateIconObject(IconImage image) {
     Lock lock(Kernel::Mutex());
     std::unique_ptr<IconRecord> record(new IconRecord);

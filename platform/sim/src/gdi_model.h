@@ -81,6 +81,11 @@ COLORREF ColorOfPixel(uint32_t pixel);
 // Fills the part of [left, right) x [top, bottom) that lies on the surface.
 void FillPixels(Surface& surface, RECT rect, uint32_t pixel);
 
+// Paints an icon's picture at (x, y), stretched to width x height (0: its own size), with the
+// DI_ flags of DrawIconEx; false when the DC has nowhere to draw.
+bool PaintIcon(const Lock& held, HDC dc, int x, int y, const IconImage& image, int width,
+               int height, UINT flags);
+
 // The font a LOGFONTW describes as drawn: the stock system font resolved against the DPI.
 LOGFONTW LogFontOf(const Lock& held, const GdiObject& font);
 

@@ -15,6 +15,8 @@ POINT CursorPosition(const Kernel::Lock& held);
 bool StylusHeldNear(const Kernel::Lock& held, POINT center, int dx, int dy);
 // Remembers the message a thread has just read, for GetMessagePos and GetMessageTime.
 void NoteMessageRead(const Kernel::Lock& held, Thread& thread, const MSG& msg);
+// Queues a key or other input message to the thread, behind the stylus events already there.
+void QueueInput(const Kernel::Lock& held, Thread& thread, const MSG& msg);
 // A window going away loses the capture, silently, and its unread input.
 void ForgetWindowInput(const Kernel::Lock& held, HWND window);
 void ResetInput(const Kernel::Lock& held);

@@ -205,6 +205,19 @@ Process* Kernel::FindProcessByInstance(const Lock&, HINSTANCE instance) {
     return nullptr;
 }
 
+Process* Kernel::FindProcessByModule(const Lock&, const std::u16string& modulePath) {
+    Process* found = nullptr;
+    for (auto& entry : S().processes) {
+        Process* p = entry.second.get();
+        if (!EqualsNoCase(p->modulePath, modulePath))
+            continue;
+        if (!p->ended)
+            return p;
+        found = p;
+    }
+    return found;
+}
+
 DWORD Kernel::StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
                            const std::u16string& commandLine, std::function<int(Process&)> fn) {
     Lock lock(Mutex());

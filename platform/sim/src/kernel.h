@@ -63,6 +63,7 @@ struct Process {
     size_t leftIcons = 0;
     size_t leftWindows = 0;
     size_t leftHandles = 0;
+    size_t leftMenus = 0;
     bool openable = true; // false: OpenProcess of it is refused
 };
 
@@ -88,6 +89,8 @@ public:
     static Thread* FindThread(const Lock& held, DWORD id);
     static Process* FindProcess(const Lock& held, DWORD id);
     static Process* FindProcessByInstance(const Lock& held, HINSTANCE instance);
+    // A running process of that module path (case ignored), else the last one that ran.
+    static Process* FindProcessByModule(const Lock& held, const std::u16string& modulePath);
 
     // Creates a process and starts fn on its first thread; returns the process id. When fn
     // returns, the process ends with its result, and any other thread of it is stopped.

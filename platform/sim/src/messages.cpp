@@ -4,6 +4,7 @@
 
 #include "gdi.h"
 #include "input.h"
+#include "menus.h"
 #include "windowing.h"
 
 #include <cesim/device.h>
@@ -101,13 +102,6 @@ bool FindMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
     return false;
 }
 
-bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low, UINT high,
-                 bool remove) {
-    if (!FindMessage(held, self, msg, filter, low, high, remove))
-        return false;
-    NoteMessageRead(held, self, *msg);
-    return true;
-}
 
 DWORD NextTimerDue(const Lock&) {
     DWORD next = INFINITE;
@@ -145,6 +139,14 @@ bool g_hooks = RegisterTimerHooks();
 UINT KeyModifiers(UINT modifiers) { return modifiers & ~UINT(MOD_KEYUP); }
 
 } // namespace
+
+bool TakeMessage(const Kernel::Lock& held, Thread& self, MSG* msg, HWND filter, UINT low,
+                 UINT high, bool remove) {
+    if (!FindMessage(held, self, msg, filter, low, high, remove))
+        return false;
+    NoteMessageRead(held, self, *msg);
+    return true;
+}
 
 LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
                        LPARAM lParam) {
@@ -339,10 +341,15 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
-    case WM_CANCELMODE:
+    case WM_CANCELMODE: {
+        {
+            Lock lock(Kernel::Mutex());
+            EndMenusOwnedBy(lock, window);
+        }
         if (GetCapture() == window)
             ReleaseCapture();
         return 0;
+    }
     case WM_PAINT: {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

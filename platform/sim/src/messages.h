@@ -14,6 +14,11 @@ LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wPa
 // the owner while the caller waits (handling messages sent to it meanwhile).
 LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Takes (or, without remove, peeks at) the thread's next message in the device's order, as
+// GetMessageW reads it; false when there is none.
+bool TakeMessage(const Kernel::Lock& held, Thread& self, MSG* msg, HWND filter, UINT low,
+                 UINT high, bool remove);
+
 // Posts to the queue of the thread that owns window; false when there is no such window.
 bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
                   LPARAM lParam);

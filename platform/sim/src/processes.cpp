@@ -131,6 +131,12 @@ void InstallProgram(const ProgramImage& image) {
     S().installed.push_back(image);
 }
 
+const std::vector<uint8_t>* InstalledImageResources(const Kernel::Lock& held,
+                                                   const std::u16string& path) {
+    const ProgramImage* image = FindImage(held, path);
+    return image ? &image->resources : nullptr;
+}
+
 std::vector<StartedProcess> StartedProcesses() {
     Kernel::Lock lock(Kernel::Mutex());
     return S().started;

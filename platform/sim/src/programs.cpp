@@ -2,6 +2,7 @@
 #include <cesim/device.h>
 #include <cesim/programs.h>
 
+#include "icon_store.h"
 #include "kernel.h"
 
 #include <map>
@@ -123,6 +124,10 @@ void RunProgram(const SimProgram& program, RunningProgram* running) {
 } // namespace
 
 RunningProgram StartSimulatedProgram(const SimProgram& program) {
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        RegisterProgramIcon(lock, program.modulePath, program.icon);
+    }
     auto running = std::make_shared<RunningProgram>();
     SimProgram copy = program;
     running->processId =

@@ -159,6 +159,11 @@ void NoteMessageRead(const Kernel::Lock&, Thread& thread, const MSG& msg) {
     last.time = msg.time;
 }
 
+void QueueInput(const Kernel::Lock& held, Thread& thread, const MSG& msg) {
+    S().input[thread.id].push_back(msg);
+    Kernel::WakeThread(held, thread);
+}
+
 void ForgetWindowInput(const Kernel::Lock&, HWND window) {
     if (S().capture == window)
         S().capture = nullptr;

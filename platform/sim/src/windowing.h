@@ -47,6 +47,10 @@ public:
     // The system moves a window after the screen has turned: the new place takes effect at
     // once and WM_SIZE is posted, so that a program that does not answer holds nothing up.
     static void PlaceAfterDisplayChange(const Kernel::Lock& held, HWND window, const RECT& rect);
+
+    // A class of the device itself, which windows of any process may be made of.
+    static void RegisterSystemClass(const Kernel::Lock& held, const std::u16string& name,
+                                    WNDPROC proc);
     static void Reset(const Kernel::Lock& held);
 };
 

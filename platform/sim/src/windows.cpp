@@ -71,13 +71,20 @@ std::u16string NameOf(LPCWSTR name) {
     return U16(name);
 }
 
+// The owner of the device's own classes, which every process may use.
+const DWORD kSystemClasses = 0;
+
+// A process's own class first, then one of the device's.
 const WindowClass* FindClass(const Lock&, DWORD processId, const std::u16string& name) {
     std::u16string key = ClassKey(name);
-    for (const WindowClass& c : S().classes) {
-        bool matches = ClassKey(c.name) == key ||
-                       (name.size() > 1 && name[0] == u'#' && NameOf(MAKEINTRESOURCE(c.atom)) == name);
-        if (matches && c.processId == processId)
-            return &c;
+    for (DWORD owner : {processId, kSystemClasses}) {
+        for (const WindowClass& c : S().classes) {
+            bool matches = ClassKey(c.name) == key ||
+                           (name.size() > 1 && name[0] == u'#' &&
+                            NameOf(MAKEINTRESOURCE(c.atom)) == name);
+            if (matches && c.processId == owner)
+                return &c;
+        }
     }
     return nullptr;
 }
@@ -280,6 +287,19 @@ void WindowManager::PlaceAfterDisplayChange(const Kernel::Lock& held, HWND windo
     Invalidate(held, *w);
     PostToWindow(held, window, WM_SIZE, 0,
                  MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+}
+
+void WindowManager::RegisterSystemClass(const Kernel::Lock& held, const std::u16string& name,
+                                        WNDPROC proc) {
+    for (const WindowClass& c : S().classes)
+        if (c.processId == kSystemClasses && ClassKey(c.name) == ClassKey(name))
+            return;
+    WindowClass c;
+    c.processId = kSystemClasses;
+    c.atom = S().nextAtom++;
+    c.name = name;
+    c.proc = proc;
+    S().classes.push_back(c);
 }
 
 void WindowManager::Reset(const Kernel::Lock&) {

@@ -88,6 +88,10 @@ typedef struct CeDevModeW {
 #undef DMDO_270
 #define DMDO_270 4
 
+// The desktop's InsertMenuItem is a macro for a call CE programs do not use; the name is free
+// for the program's own.
+#undef InsertMenuItem
+
 // ---- calls that mean something else on the desktop ------------------------------------------
 
 #ifdef __cplusplus

@@ -338,6 +338,16 @@ int Foreground(const Target& target) {
     return GetForegroundWindow() == found.front() ? 0 : kNotFound;
 }
 
+<<<<<<<
+// The window in front, as info prints a target.
+int Front() {
+    HWND window = GetForegroundWindow();
+    if (!window) {
+        std::printf("not found\n");
+        return kNotFound;
+    }
+    PrintWindow(window, 1);
+=======
 int Usage();
 
 // ---- input as a user's hand gives it, through SendInput ----------------------------------
@@ -399,6 +409,7 @@ int ReportStart() {
         return kNotFound;
     std::fprintf(out, "%s\n", Utf8(GetCommandLineW()).c_str());
     std::fclose(out);
+>>>>>>>
     return 0;
 }
 
@@ -410,10 +421,14 @@ int Usage() {
                "       probe post TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe hotkey-free VK | hold-hotkey VK SECONDS\n"
                "       probe syscolors | screen | capture TARGET FILE.ppm | detach TARGET\n"
+<<<<<<<
+               "       probe foreground TARGET | front\n"
+=======
                "       probe foreground TARGET\n"
                "       probe tap X Y MS | drag X1 Y1 X2 Y2 MS | key VK MS\n"
                "With no command and VEXO_PROBE_STARTED naming a file, appends its command\n"
                "line to that file.\n"
+>>>>>>>
                "TARGET: CLASS[:TITLE] or PARENTCLASS[:TITLE]/CLASS[:TITLE]\n",
                stderr);
     return kUsage;
@@ -453,6 +468,8 @@ int wmain(int argc, wchar_t** argv) {
         result = Detach(ParseTarget(args[1]));
     else if (command == L"foreground" && args.size() == 2)
         result = Foreground(ParseTarget(args[1]));
+    else if (command == L"front" && args.size() == 1)
+        result = Front();
     else if (command == L"tap" && args.size() == 4)
         result =
             Stroke(int(ParseNumber(args, 1)), int(ParseNumber(args, 2)), int(ParseNumber(args, 1)),

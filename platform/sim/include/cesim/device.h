@@ -75,6 +75,7 @@ struct ExitReport {
     size_t icons = 0;
     size_t windows = 0;
     size_t handles = 0;   // kernel handles (files, mutexes, processes, threads) left open
+    size_t menus = 0;
 };
 ExitReport ProcessExitReport(DWORD processId);
 // Kernel handles a running process holds open, and its threads that have not ended.
@@ -141,6 +142,8 @@ Surface ComposeScreen();
 void SetSysColor(int index, COLORREF color);
 size_t LiveGdiObjects();
 size_t LiveGdiObjects(DWORD processId);
+// Icons a process holds: loaded, made or handed out by the shell, and not destroyed.
+size_t LiveIcons(DWORD processId);
 
 // ---- files and time -----------------------------------------------------------------------
 // The host path behind a device path such as u"\\vexo.log"; the device's file system ignores

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cesim/shell_icons.h>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,8 @@ struct SimWindow {
 struct SimProgram {
     std::u16string modulePath = u"\\Windows\\program.exe";
     std::vector<SimWindow> windows;
+    // What the shell shows for the program's file; None: the default program icon.
+    ShellIcon icon = ShellIcon::None;
 };
 
 struct RunningProgram {
