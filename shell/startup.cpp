@@ -9,6 +9,7 @@
 #include "shell/dpi.h"
 #include "shell/gestures.h"
 #include "shell/mainwindow.h"
+#include "shell/switcher.h"
 #include "tasks/closing.h"
 
 #include <new>
@@ -74,6 +75,9 @@ static void Teardown() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {
     appInstance = instance;
+    // First, with the instance handle in hand: the platform cannot take a class before the
+    // program runs.
+    RegisterSwitcherClass();
     if (IsAnotherInstanceRunning())
         return 0;
     if (!AllocateStringRing())

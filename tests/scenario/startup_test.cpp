@@ -140,8 +140,11 @@ TEST(HotKey, UnchangedKeyIsNotTouchedByAReload) {
     HWND button = FindButtonWindow();
     // Another program registers a key after vexo. The device keeps registrations in the order
     // they were made, so a re-registration by vexo would move its key behind this one.
+    // It keeps running, as a key's registration ends with the thread that made it.
     cesim::StartHelperProcess(u"\\Windows\\other.exe", [] {
         EXPECT_TRUE(RegisterHotKey(nullptr, 9, MOD_WIN, kVkApp2));
+        MSG msg;
+        GetMessageW(&msg, nullptr, 0, 0);
     });
     ChangeSettings([] { cesim::reg::SetDword(kSettingsPath, "ShowDot", 0); });
     auto keys = cesim::HotKeys();
@@ -157,6 +160,8 @@ TEST(HotKey, AKeyTakenByAnotherProgramIsNotRegisteredTwice) {
         EXPECT_TRUE(RegisterHotKey(nullptr, 5, MOD_WIN, kVkApp1));
         EXPECT_FALSE(RegisterHotKey(nullptr, 6, MOD_WIN | MOD_KEYUP, kVkApp1));
         EXPECT_EQ(GetLastError(), DWORD(ERROR_HOTKEY_ALREADY_REGISTERED));
+        MSG msg;
+        GetMessageW(&msg, nullptr, 0, 0);
     });
     ChangeSettings([] { cesim::reg::SetDword(kSettingsPath, "TLHWKey", kVkApp1); });
     ASSERT_EQ(cesim::HotKeys().size(), 1u);

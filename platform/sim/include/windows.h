@@ -172,6 +172,7 @@ typedef struct _FILETIME {
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_WINDOW_OF_OTHER_THREAD 1408L
 #define ERROR_HOTKEY_ALREADY_REGISTERED 1409L
 #define ERROR_HOTKEY_NOT_REGISTERED 1419L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
@@ -426,6 +427,7 @@ typedef struct tagCOPYDATASTRUCT {
 #define WS_THICKFRAME 0x00040000L
 #define WS_EX_TOPMOST 0x00000008L
 #define WS_EX_TOOLWINDOW 0x00000080L
+#define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_WINDOWEDGE 0x00000100L
 #define WS_EX_CLIENTEDGE 0x00000200L
 #define WS_EX_CONTEXTHELP 0x00000400L
@@ -548,6 +550,8 @@ LONG GetWindowLongW(HWND window, int index);
 LONG SetWindowLongW(HWND window, int index, LONG value);
 BOOL GetWindowRect(HWND window, LPRECT rect);
 BOOL GetClientRect(HWND window, LPRECT rect);
+// Grows a client rectangle by the frame that the styles give a window.
+BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 HWND GetForegroundWindow(void);
@@ -586,6 +590,10 @@ BOOL UnregisterHotKey(HWND window, int id);
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
+#define SM_CXBORDER 5
+#define SM_CYBORDER 6
+#define SM_CXDLGFRAME 7
+#define SM_CYDLGFRAME 8
 #define SM_CXDRAG 68
 #define SM_CYDRAG 69
 int GetSystemMetrics(int index);

@@ -2,6 +2,7 @@
 #include <cesim/device.h>
 #include <cesim/registry.h>
 
+#include "frames.h"
 #include "gdi.h"
 #include "icon_store.h"
 #include "input.h"
@@ -71,6 +72,10 @@ void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int o
     if (!(w.style & WS_VISIBLE))
         return;
     int left = originX + w.rect.left, top = originY + w.rect.top;
+    ComposeFrame(lock, w, left, top, screen);
+    // The surface holds the client area, which starts inside the frame.
+    left += FrameThickness(lock, w);
+    top += FrameThickness(lock, w);
     for (int y = 0; y < w.surface.height; ++y) {
         for (int x = 0; x < w.surface.width; ++x) {
             uint32_t p = w.surface.at(x, y);

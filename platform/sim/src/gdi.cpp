@@ -434,7 +434,7 @@ HDC BeginPaint(HWND window, LPPAINTSTRUCT paint) {
     HDC dc = NewDC(lock, window, false);
     memset(paint, 0, sizeof *paint);
     paint->hdc = dc;
-    paint->rcPaint = {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    paint->rcPaint = {0, 0, w->surface.width, w->surface.height};
     bool erase = w->erasePending;
     w->needsPaint = false;
     w->erasePending = false;

@@ -27,7 +27,8 @@ struct Timer {
 };
 
 struct HotKey {
-    HWND window = nullptr;
+    HWND window = nullptr;  // null: the thread's own, posted to its queue
+    DWORD threadId = 0;
     int id = 0;
     UINT modifiers = 0;
     UINT virtualKey = 0;
@@ -131,6 +132,11 @@ bool RegisterTimerHooks() {
         timers.erase(std::remove_if(timers.begin(), timers.end(),
                                     [&](const Timer& t) { return t.threadId == thread.id; }),
                      timers.end());
+        // A thread's hot keys end with it, those of its windows as much as its own.
+        auto& keys = S().hotKeys;
+        keys.erase(std::remove_if(keys.begin(), keys.end(),
+                                  [&](const HotKey& k) { return k.threadId == thread.id; }),
+                   keys.end());
     });
     return true;
 }
@@ -238,7 +244,14 @@ void DeliverHardwareKey(UINT virtualKey, bool release) {
         if (release && !(k.modifiers & MOD_KEYUP))
             return;
         UINT modifiers = release ? k.modifiers : KeyModifiers(k.modifiers);
-        PostToWindow(lock, k.window, WM_HOTKEY, WPARAM(k.id), MAKELPARAM(modifiers, virtualKey));
+        LPARAM lParam = MAKELPARAM(modifiers, virtualKey);
+        if (k.window) {
+            PostToWindow(lock, k.window, WM_HOTKEY, WPARAM(k.id), lParam);
+        } else if (Thread* owner = Kernel::FindThread(lock, k.threadId)) {
+            owner->posted.push_back(MSG{nullptr, WM_HOTKEY, WPARAM(k.id), lParam,
+                                        Kernel::Now(lock), CursorPosition(lock)});
+            Kernel::WakeThread(lock, *owner);
+        }
         return;
     }
 }
@@ -431,8 +444,16 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
 
 BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
     Lock lock(Kernel::Mutex());
-    if (window && !WindowManager::Find(lock, window)) {
+    Window* w = window ? WindowManager::Find(lock, window) : nullptr;
+    if (window && !w) {
         SetError(lock, ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    // A key belongs to one thread: it may be given to that thread's windows only, and moving
+    // it from one window to another takes an unregistration first.
+    DWORD threadId = Kernel::Current(lock).id;
+    if (w && w->threadId != threadId) {
+        SetError(lock, ERROR_WINDOW_OF_OTHER_THREAD);
         return FALSE;
     }
     for (const HotKey& k : S().hotKeys) {
@@ -441,12 +462,16 @@ BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey) {
             return FALSE;
         }
     }
-    S().hotKeys.push_back(HotKey{window, id, modifiers, virtualKey});
+    S().hotKeys.push_back(HotKey{window, threadId, id, modifiers, virtualKey});
     return TRUE;
 }
 
 BOOL UnregisterHotKey(HWND window, int id) {
     Lock lock(Kernel::Mutex());
+    if (window && !WindowManager::Find(lock, window)) {
+        SetError(lock, ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
     auto& keys = S().hotKeys;
     auto it = std::find_if(keys.begin(), keys.end(),
                            [&](const HotKey& k) { return k.window == window && k.id == id; });

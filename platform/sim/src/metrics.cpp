@@ -1,4 +1,5 @@
-// System metrics of the simulated device: the screen and the stylus's drag slack.
+// System metrics of the simulated device: the screen, window frames and the stylus's drag
+// slack.
 #include <cesim/stylus.h>
 
 #include "gdi.h"
@@ -15,6 +16,12 @@ extern "C" int GetSystemMetrics(int index) {
     case SM_CXDRAG:
     case SM_CYDRAG:
         return (kDragSlackAt96Dpi * display.dpi + 48) / 96;
+    case SM_CXBORDER:
+    case SM_CYBORDER:
+        return (display.dpi + 48) / 96;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+        return (3 * display.dpi + 48) / 96;
     }
     return 0;
 }

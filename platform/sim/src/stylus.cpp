@@ -3,6 +3,7 @@
 #include <cesim/device.h>
 #include <cesim/stylus.h>
 
+#include "frames.h"
 #include "input.h"
 #include "messages.h"
 #include "windowing.h"
@@ -44,6 +45,12 @@ bool Shown(const Window* w) {
     return w && (w->style & WS_VISIBLE) && !w->destroying;
 }
 
+// p, given in the coordinates w's rect is in, in w's client coordinates.
+POINT ClientPoint(const Lock& held, const Window& w, POINT p) {
+    int frame = FrameThickness(held, w);
+    return POINT{p.x - w.rect.left - frame, p.y - w.rect.top - frame};
+}
+
 // p is in w's client coordinates.
 HWND ChildAt(const Lock& held, const Window& w, POINT p) {
     for (HWND h : w.children) {
@@ -52,7 +59,7 @@ HWND ChildAt(const Lock& held, const Window& w, POINT p) {
             continue;
         if (child->style & WS_DISABLED)
             return w.handle;
-        return ChildAt(held, *child, POINT{p.x - child->rect.left, p.y - child->rect.top});
+        return ChildAt(held, *child, ClientPoint(held, *child, p));
     }
     return w.handle;
 }
@@ -64,7 +71,7 @@ HWND HitTest(const Lock& held, POINT p) {
             continue;
         if (w->style & WS_DISABLED)
             return nullptr;
-        return ChildAt(held, *w, POINT{p.x - w->rect.left, p.y - w->rect.top});
+        return ChildAt(held, *w, ClientPoint(held, *w, p));
     }
     return nullptr;
 }
@@ -76,9 +83,9 @@ void Queue(const Lock& held, HWND target, UINT message) {
     Thread* owner = Kernel::FindThread(held, w->threadId);
     if (!owner || owner->ended)
         return;
-    RECT r = WindowManager::ScreenRect(held, *w);
+    POINT origin = ClientOrigin(held, *w);
     POINT p = S().position;
-    LPARAM lParam = MAKELPARAM(WORD(SHORT(p.x - r.left)), WORD(SHORT(p.y - r.top)));
+    LPARAM lParam = MAKELPARAM(WORD(SHORT(p.x - origin.x)), WORD(SHORT(p.y - origin.y)));
     WPARAM keys = S().down ? MK_LBUTTON : 0;
     MSG m = {target, message, keys, lParam, Kernel::Now(held), p};
     std::deque<MSG>& queue = S().input[owner->id];

@@ -2,6 +2,7 @@
 // visibility and the foreground window.
 #include "windowing.h"
 
+#include "frames.h"
 #include "input.h"
 #include "messages.h"
 
@@ -137,9 +138,11 @@ void PickNewForeground(const Lock& held) {
     S().foreground = nullptr;
 }
 
-void ResizeSurface(Window& w) {
-    int width = std::max<LONG>(0, w.rect.right - w.rect.left);
-    int height = std::max<LONG>(0, w.rect.bottom - w.rect.top);
+// A window's surface holds its client area; the compositor draws the frame around it.
+void ResizeSurface(const Lock& held, Window& w) {
+    RECT client = ClientRectInWindow(held, w);
+    int width = client.right - client.left;
+    int height = client.bottom - client.top;
     if (width == w.surface.width && height == w.surface.height)
         return;
     Surface resized(width, height, kUnpainted);
@@ -147,6 +150,12 @@ void ResizeSurface(Window& w) {
         for (int x = 0; x < std::min(width, w.surface.width); ++x)
             resized.set(x, y, w.surface.at(x, y));
     w.surface = std::move(resized);
+}
+
+// WM_SIZE's lParam: the client area's width and height.
+LPARAM ClientSize(const Lock& held, const Window& w) {
+    RECT client = ClientRectInWindow(held, w);
+    return MAKELPARAM(client.right - client.left, client.bottom - client.top);
 }
 
 void Invalidate(const Lock& held, Window& w, bool erase = true) {
@@ -220,14 +229,13 @@ void ApplyRect(Lock& lock, HWND h, const RECT& rect, bool notify) {
     bool sized = rect.right - rect.left != w->rect.right - w->rect.left ||
                  rect.bottom - rect.top != w->rect.bottom - w->rect.top;
     w->rect = rect;
-    ResizeSurface(*w);
+    ResizeSurface(lock, *w);
     if (sized)
         Invalidate(lock, *w);
     if (!notify)
         return;
     if (sized)
-        SendLocked(lock, h, WM_SIZE, 0,
-                   MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+        SendLocked(lock, h, WM_SIZE, 0, ClientSize(lock, *w));
     if (moved)
         SendLocked(lock, h, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
 }
@@ -249,10 +257,13 @@ RECT WindowManager::ScreenRect(const Kernel::Lock& held, const Window& window) {
         Window* parent = Find(held, p);
         if (!parent)
             break;
-        r.left += parent->rect.left;
-        r.right += parent->rect.left;
-        r.top += parent->rect.top;
-        r.bottom += parent->rect.top;
+        // A child lies in its parent's client area, inside the parent's frame.
+        int dx = parent->rect.left + FrameThickness(held, *parent);
+        int dy = parent->rect.top + FrameThickness(held, *parent);
+        r.left += dx;
+        r.right += dx;
+        r.top += dy;
+        r.bottom += dy;
         p = parent->parent;
     }
     return r;
@@ -283,10 +294,9 @@ void WindowManager::PlaceAfterDisplayChange(const Kernel::Lock& held, HWND windo
     if (!w)
         return;
     w->rect = rect;
-    ResizeSurface(*w);
+    ResizeSurface(held, *w);
     Invalidate(held, *w);
-    PostToWindow(held, window, WM_SIZE, 0,
-                 MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+    PostToWindow(held, window, WM_SIZE, 0, ClientSize(held, *w));
 }
 
 void WindowManager::RegisterSystemClass(const Kernel::Lock& held, const std::u16string& name,
@@ -424,7 +434,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     w->threadId = self.id;
     w->processId = self.processId;
     HWND h = w->handle;
-    ResizeSurface(*w);
+    ResizeSurface(lock, *w);
     S().windows[uintptr_t(h)] = std::move(w);
     InsertOnTop(lock, *Get(lock, h));
 
@@ -438,7 +448,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     Window* created = Get(lock, h);
     if (!created)
         return nullptr;
-    DeliverMessage(lock, h, WM_SIZE, 0, MAKELPARAM(width, height));
+    DeliverMessage(lock, h, WM_SIZE, 0, ClientSize(lock, *created));
     DeliverMessage(lock, h, WM_MOVE, 0, MAKELPARAM(x, y));
     created = Get(lock, h);
     if (created && (created->style & WS_VISIBLE)) {
@@ -683,7 +693,8 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
     Window* w = Valid(lock, window);
     if (!w || !rect)
         return FALSE;
-    *rect = {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+    RECT client = ClientRectInWindow(lock, *w);
+    *rect = {0, 0, client.right - client.left, client.bottom - client.top};
     return TRUE;
 }
 
@@ -769,9 +780,9 @@ BOOL ClientToScreen(HWND window, LPPOINT point) {
     Window* w = Valid(lock, window);
     if (!w || !point)
         return FALSE;
-    RECT r = WindowManager::ScreenRect(lock, *w);
-    point->x += r.left;
-    point->y += r.top;
+    POINT origin = ClientOrigin(lock, *w);
+    point->x += origin.x;
+    point->y += origin.y;
     return TRUE;
 }
 
@@ -780,9 +791,9 @@ BOOL ScreenToClient(HWND window, LPPOINT point) {
     Window* w = Valid(lock, window);
     if (!w || !point)
         return FALSE;
-    RECT r = WindowManager::ScreenRect(lock, *w);
-    point->x -= r.left;
-    point->y -= r.top;
+    POINT origin = ClientOrigin(lock, *w);
+    point->x -= origin.x;
+    point->y -= origin.y;
     return TRUE;
 }
 
