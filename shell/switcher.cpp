@@ -100,8 +100,7 @@ struct RowPaint {
 };
 
 static void FillRow(const RowPaint& paint, int top, int bottom, bool selected) {
-    HGDIOBJ previousBrush =
-        SelectObject(paint.dc, selected ? paint.highlight : paint.background);
+    HGDIOBJ previousBrush = SelectObject(paint.dc, selected ? paint.highlight : paint.background);
     HGDIOBJ previousPen = SelectObject(paint.dc, paint.nullPen);
     // Without a pen the fill stops a pixel short of the right and bottom ends, and the
     // window erases nothing itself: the rows meet and reach the frame.
@@ -173,8 +172,7 @@ static void OnSwitcherPaint(HWND window) {
     EndPaint(window, &ps);
 }
 
-static LRESULT CALLBACK SwitcherWndProc(HWND window, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+static LRESULT CALLBACK SwitcherWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         OnSwitcherCreate(window);
