@@ -197,7 +197,7 @@ TEST(Ending, CloseRunsTheWindowTeardownAndExitsWithZero) {
     DWORD pid = StartVexo();
     HWND button = FindButtonWindow();
     ASSERT_NE(button, nullptr);
-    EXPECT_GT(cesim::LiveGdiObjects(pid), 0u); // the back buffer at least
+    EXPECT_GT(cesim::LiveGdiObjects(pid), 0u);   // the back buffer at least
 
     SendFromOtherProcess(button, WM_CLOSE);
     EXPECT_FALSE(cesim::ProcessRunning(pid));
@@ -205,7 +205,7 @@ TEST(Ending, CloseRunsTheWindowTeardownAndExitsWithZero) {
     cesim::ExitReport left = cesim::ProcessExitReport(pid);
     EXPECT_EQ(left.gdiObjects, 0u);
     EXPECT_EQ(left.icons, 0u);
-    EXPECT_EQ(left.windows, 0u); // destroyed by the program, not by the device
+    EXPECT_EQ(left.windows, 0u);   // destroyed by the program, not by the device
     EXPECT_EQ(cesim::LiveGdiObjects(), gdiBefore);
     EXPECT_TRUE(cesim::HotKeys().empty());
     EXPECT_EQ(FindButtonWindow(), nullptr);

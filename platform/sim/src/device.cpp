@@ -46,7 +46,8 @@ void SeedThemeColors() {
     put(8, RGB(40, 110, 200));
     put(9, RGB(255, 255, 255));
     put(13, RGB(0, 0, 0));
-    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY, table);
+    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY,
+                  table);
 }
 
 std::string MakeFileRoot() {
@@ -64,9 +65,7 @@ std::string MakeFileRoot() {
     return made;
 }
 
-Window* WindowOf(const Kernel::Lock& lock, HWND h) {
-    return WindowManager::Find(lock, h);
-}
+Window* WindowOf(const Kernel::Lock& lock, HWND h) { return WindowManager::Find(lock, h); }
 
 void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int originY,
                    Surface& screen) {
@@ -138,9 +137,7 @@ void BootDevice(const BootOptions& options, bool keepStorage) {
     StartShell(options.taskbar);
 }
 
-const BootOptions& BootedWith() {
-    return S().options;
-}
+const BootOptions& BootedWith() { return S().options; }
 
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn) {
     DWORD id = Kernel::StartProcess(modulePath, {}, u"", [fn](Process&) {
@@ -177,13 +174,9 @@ ExitReport ProcessExitReport(DWORD processId) {
     return report;
 }
 
-void Settle() {
-    Kernel::Settle();
-}
+void Settle() { Kernel::Settle(); }
 
-void Advance(DWORD milliseconds) {
-    Kernel::Advance(milliseconds);
-}
+void Advance(DWORD milliseconds) { Kernel::Advance(milliseconds); }
 
 DWORD Now() {
     Kernel::Lock lock(Kernel::Mutex());

@@ -27,7 +27,7 @@ struct Timer {
 };
 
 struct HotKey {
-    HWND window = nullptr; // null: the thread's own, posted to its queue
+    HWND window = nullptr;  // null: the thread's own, posted to its queue
     DWORD threadId = 0;
     int id = 0;
     UINT modifiers = 0;
@@ -37,7 +37,7 @@ struct HotKey {
 struct State {
     std::vector<Timer> timers;
     std::vector<HotKey> hotKeys;
-    std::vector<std::u16string> registeredNames; // id = kFirstRegistered + index
+    std::vector<std::u16string> registeredNames;   // id = kFirstRegistered + index
     UINT_PTR nextThreadTimerId = 0x7000;
 };
 
@@ -48,9 +48,7 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) {
-    Kernel::Current(held).lastError = error;
-}
+void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
 
 bool Matches(const MSG& m, HWND filter, UINT low, UINT high) {
     if (filter && m.hwnd != filter)
@@ -105,6 +103,7 @@ bool FindMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
     return false;
 }
 
+
 DWORD NextTimerDue(const Lock&) {
     DWORD next = INFINITE;
     for (const Timer& t : S().timers)
@@ -143,14 +142,12 @@ bool RegisterTimerHooks() {
 }
 bool g_hooks = RegisterTimerHooks();
 
-UINT KeyModifiers(UINT modifiers) {
-    return modifiers & ~UINT(MOD_KEYUP);
-}
+UINT KeyModifiers(UINT modifiers) { return modifiers & ~UINT(MOD_KEYUP); }
 
 } // namespace
 
-bool TakeMessage(const Kernel::Lock& held, Thread& self, MSG* msg, HWND filter, UINT low, UINT high,
-                 bool remove) {
+bool TakeMessage(const Kernel::Lock& held, Thread& self, MSG* msg, HWND filter, UINT low,
+                 UINT high, bool remove) {
     if (!FindMessage(held, self, msg, filter, low, high, remove))
         return false;
     NoteMessageRead(held, self, *msg);
@@ -189,8 +186,7 @@ LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
     m.sender = &self;
     target->sent.push_back(&m);
     Kernel::WakeThread(lock, *target);
-    Kernel::Wait(
-        lock, [&m] { return m.done; }, INFINITE, true);
+    Kernel::Wait(lock, [&m] { return m.done; }, INFINITE, true);
     return m.result;
 }
 
@@ -252,8 +248,8 @@ void DeliverHardwareKey(UINT virtualKey, bool release) {
         if (k.window) {
             PostToWindow(lock, k.window, WM_HOTKEY, WPARAM(k.id), lParam);
         } else if (Thread* owner = Kernel::FindThread(lock, k.threadId)) {
-            owner->posted.push_back(MSG{nullptr, WM_HOTKEY, WPARAM(k.id), lParam, Kernel::Now(lock),
-                                        CursorPosition(lock)});
+            owner->posted.push_back(MSG{nullptr, WM_HOTKEY, WPARAM(k.id), lParam,
+                                        Kernel::Now(lock), CursorPosition(lock)});
             Kernel::WakeThread(lock, *owner);
         }
         return;
