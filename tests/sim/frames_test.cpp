@@ -73,19 +73,27 @@ TEST_P(Frame, ClientAreaInputAndPixelsLieInsideTheFrame) {
     // A child sits in the client area.
     EXPECT_EQ(cesim::Inspect(running.windows[1])->rect.left, 20 + t);
 
-    // A tap on the client area's first pixel arrives as (0, 0) in the child at its corner;
-    // one below the child lands on the window itself, in its client coordinates.
-    cesim::ClearReceivedMessages(running.processId);
-    cesim::Tap(20 + t, 100 + t + 20);
-    bool reported = false;
-    for (const auto& m : cesim::ReceivedMessages(running.processId))
-        if (m.message == WM_LBUTTONDOWN) {
-            EXPECT_EQ(m.window, framed);
-            EXPECT_EQ(LOWORD(m.lParam), 0);
-            EXPECT_EQ(HIWORD(m.lParam), 20);
-            reported = true;
-        }
-    EXPECT_TRUE(reported);
+    // Taps report client coordinates: the child's last pixel, and the window's own first
+    // column below the child.
+    struct {
+        POINT at;
+        HWND window;
+        int x, y;
+    } const taps[] = {{{20 + t + 9, 100 + t + 9}, running.windows[1], 9, 9},
+                      {{20 + t, 100 + t + 20}, framed, 0, 20}};
+    for (const auto& tap : taps) {
+        cesim::ClearReceivedMessages(running.processId);
+        cesim::Tap(tap.at.x, tap.at.y);
+        int reported = 0;
+        for (const auto& m : cesim::ReceivedMessages(running.processId))
+            if (m.message == WM_LBUTTONDOWN) {
+                EXPECT_EQ(m.window, tap.window);
+                EXPECT_EQ(LOWORD(m.lParam), tap.x);
+                EXPECT_EQ(HIWORD(m.lParam), tap.y);
+                ++reported;
+            }
+        EXPECT_EQ(reported, 1) << tap.at.x << ", " << tap.at.y;
+    }
 
     cesim::Surface screen = cesim::ComposeScreen();
     // The window paints its client area in the window colour, right up to the frame.
