@@ -102,6 +102,13 @@ void PrintWindow(HWND window, size_t count) {
     std::printf("class=%s\n", Utf8(className).c_str());
     std::printf("title=%s\n", Utf8(title).c_str());
     std::printf("rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    // The client area in screen coordinates: what lies inside the window's frame.
+    RECT c = {};
+    GetClientRect(window, &c);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("client=%ld %ld %ld %ld\n", origin.x, origin.y, origin.x + c.right,
+                origin.y + c.bottom);
     std::printf("style=0x%08lX\n", static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)));
     std::printf("exstyle=0x%08lX\n",
                 static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)));
