@@ -5,6 +5,7 @@
 
 #include "button/theme.h"
 #include "config/config.h"
+#include "config/log.h"
 #include "menu/menuitems.h"
 #include "shell/dpi.h"
 #include "shell/mainwindow.h"
@@ -42,6 +43,8 @@ static int ShownRows(int count) {
 // ---- creation and the close -----------------------------------------------------------------
 
 static void OnSwitcherCreate(HWND window) {
+    if (appLog)
+        appLog->Write(2, "OnSwitcherCreate()");
     UnregisterHotKey(buttonWindow, kHotKeyId);
     UnregisterHotKey(window, kHotKeyId);
     // Without MOD_KEYUP: from now on only presses arrive, and they arrive here.
@@ -54,6 +57,8 @@ static void OnSwitcherCreate(HWND window) {
 }
 
 static void OnSwitcherDestroy(HWND window) {
+    if (appLog)
+        appLog->Write(2, "OnSwitcherDestroy(%d)", switcherIndex);
     if (GetCapture() == window)
         ReleaseCapture();
     UnregisterHotKey(window, kHotKeyId);
@@ -77,6 +82,8 @@ static void OnSwitcherTimer(HWND window, WPARAM timer) {
 }
 
 static void OnSwitcherHotKey(HWND window, LPARAM lParam) {
+    if (appLog)
+        appLog->Write(3, "OnSwitcherHotKey(%d, %d)", switcherIndex, int(lParam));
     // Only a press moves the selection on.
     if (LOWORD(lParam) & MOD_KEYUP)
         return;
