@@ -6,7 +6,7 @@
 
 #include <prsht.h>
 
-#include <cesim/calls.h>
+#include <cesim/threads.h>
 #include <cesim/device.h>
 #include <cesim/programs.h>
 

@@ -7,7 +7,7 @@
 
 #include <prsht.h>
 
-#include <cesim/calls.h>
+#include <cesim/threads.h>
 
 #include <algorithm>
 #include <cstdio>

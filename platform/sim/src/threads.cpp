@@ -1,5 +1,5 @@
 // The driver's code on a simulated thread.
-#include <cesim/calls.h>
+#include <cesim/threads.h>
 
 #include "kernel.h"
 
