@@ -309,27 +309,29 @@ TEST(Closing, AFullClosingSetStartsNothingUntilItsWorkersEnd) {
 TEST(Closing, WorkersAndTheUserInterfaceShareTheLogAndTheSetSafely) {
     vexotest::BootDevice(96, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo]\n"
                              "\"LogLevel\"=dword:00000005\n");
+    // Recovering in four groups, so that many workers wake in the same millisecond.
     std::vector<RunningProgram> programs;
-    for (int i = 0; i < 24; ++i)
+    for (int i = 0; i < 48; ++i)
         programs.push_back(StartProgram(u"Task" + cesim::Widen(std::to_string(i)),
-                                        CloseBehaviour::Recover, DWORD(5 + i * 3)));
+                                        CloseBehaviour::Recover, DWORD(10 * (1 + i % 4))));
     vexotest::StartVexo();
     std::atomic<int> rounds{0};
-    // The user opens the menu again and again, and taps the close marks, while the workers of
-    // the earlier taps wake one after the other and write their ends.
+    // The user opens the menu again and again and taps close marks, in bursts, while the
+    // workers of the earlier taps wake and write their ends.
     OnVexoThread([&] {
-        for (int round = 0; round < 100; ++round) {
+        for (int round = 0; round < 40; ++round) {
             RefreshTaskList();
             ShowTaskMenu();
-            OnClose(programs[round % programs.size()].windows[0], round % 2 == 0);
-            if (round == 50)
+            for (int tap = 0; tap < 8; ++tap)
+                OnClose(programs[(round * 8 + tap) % programs.size()].windows[0], tap % 2 == 0);
+            if (round % 16 == 8)
                 OnCloseAllButCurrent();
             ++rounds;
             Sleep(1);
         }
     });
     cesim::Advance(200);
-    EXPECT_EQ(rounds, 100);
+    EXPECT_EQ(rounds, 40);
     for (const RunningProgram& p : programs)
         EXPECT_FALSE(IsWindow(p.windows[0]));
     ExpectWholeLines();

@@ -224,7 +224,7 @@ TEST_F(WindowKinds, ASheetAnswersItsPageAndTheProgramsOwnMessagesAreNeitherSentN
     EXPECT_EQ(seen.back(), (Seen{WM_DESTROY, 0, false, false}));
 }
 
-TEST_F(WindowKinds, RunOnThreadRunsOnTheTargetThreadAndReportsABlockedCall) {
+TEST_F(WindowKinds, RunOnThreadRunsOnTheThreadReportsABlockedCallAndItsQueueWaits) {
     cesim::SimWindow hung = OfKind(WindowKind::Plain, CloseBehaviour::Hang);
     cesim::RunningProgram target = Start(hung);
     cesim::RunningProgram caller = Start(OfKind(WindowKind::Plain), u"\\Windows\\b.exe");
@@ -242,6 +242,13 @@ TEST_F(WindowKinds, RunOnThreadRunsOnTheTargetThreadAndReportsABlockedCall) {
         reachedQueue = reachedQueue || m.message == WM_COMMAND;
     EXPECT_FALSE(reachedQueue);
     EXPECT_FALSE(cesim::RunOnThread(0x7FFFFFF0, [] {}));
+    // The post waits as long as the caller stays stuck; an idle thread takes its posts at once.
+    cesim::Advance(250);
+    EXPECT_EQ(cesim::LongestQueueWait(caller.threadId), 250u);
+    cesim::RunningProgram idle = Start(OfKind(WindowKind::Plain), u"\\Windows\\c.exe");
+    FromOtherProcess([&] { PostMessageW(idle.windows[0], WM_NULL, 0, 0); });
+    cesim::Advance(100);
+    EXPECT_EQ(cesim::LongestQueueWait(idle.threadId), 0u);
 }
 
 } // namespace
