@@ -213,7 +213,11 @@ std::vector<bool> ClosedByMenuCommand(void (*command)()) {
                                             StartProgram(u"Word")};
     vexotest::StartVexo();
     EXPECT_EQ(GetForegroundWindow(), programs[2].windows[0]);
+    // The table's entries are the program's; what the command itself takes it must give back.
+    EXPECT_TRUE(OnVexoThread(RefreshTaskList));
+    size_t blocks = cesim::HeapBlocks();
     CloseFromMenu(command);
+    EXPECT_EQ(cesim::HeapBlocks(), blocks) << "the batch outlived its worker";
     std::vector<bool> closed;
     for (const RunningProgram& p : programs)
         closed.push_back(!IsWindow(p.windows[0]));
