@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cesim/gdi_trace.h>
 #include <cesim/programs.h>
 
 #include "shell/dpi.h"
@@ -80,12 +81,16 @@ TEST_P(SwitcherImage, MatchesItsReference) {
     vexotest::StartWindowProgram(u"Notes");
     for (int i = 0; i < programs; ++i)
         Start(kPrograms[size_t(programs == 1 ? 0 : i)]);
-    vexotest::StartVexo();
+    DWORD vexo = vexotest::StartVexo();
     cesim::HoldHardwareKey(kKey, 100);
     // With ten tasks, nine presses come round to the one in front: the long title, cut
-    // with "...", in the middle row, the list wrapping above it.
-    for (int i = 0; programs > 1 && i < 9; ++i)
+    // with "...", in the middle row, the list wrapping above it. The last paint is traced.
+    for (int i = 0; programs > 1 && i < 9; ++i) {
+        if (i == 8)
+            cesim::StartGdiTraceOfProcess(vexo);
         cesim::PressHardwareKey(kKey);
+    }
+    cesim::StopGdiTrace();
     HWND switcher = switcherWnd;
     ASSERT_TRUE(switcher);
 
@@ -103,6 +108,20 @@ TEST_P(SwitcherImage, MatchesItsReference) {
     ClientToScreen(switcher, &origin);
     EXPECT_EQ(screen.at(origin.x + client.right - 1, origin.y + (rows / 2 + 1) * Sy(20) - 1),
               cesim::PixelFromColorref(GetSysColor(COLOR_HIGHLIGHT)));
+    if (programs > 1) {
+        // The long title ends in "..." within Sx(25) of the client area's right edge.
+        bool cut = false;
+        for (const cesim::GdiCall& call : cesim::GdiTrace()) {
+            bool measuring = call.args.size() == 6 && (call.args[5] & DT_CALCRECT);
+            if (call.name != "DrawTextW" || measuring || call.text.size() < 3 ||
+                call.text.compare(call.text.size() - 3, 3, u"...") != 0)
+                continue;
+            EXPECT_EQ(call.args[3], client.right - Sx(25));
+            EXPECT_EQ(call.text.substr(0, 10), u"Quarterly ");
+            cut = true;
+        }
+        EXPECT_TRUE(cut) << cesim::Describe(cesim::GdiTrace());
+    }
     CompareWithReference(screen, std::to_string(programs + 1) + "TasksAt" + std::to_string(dpi));
 }
 
