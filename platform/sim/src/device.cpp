@@ -7,6 +7,7 @@
 #include "messages.h"
 #include "processes.h"
 #include "shell.h"
+#include "shellfolders.h"
 #include "windowing.h"
 
 #include <cstdio>
@@ -94,6 +95,7 @@ void Boot(const BootOptions& options) {
     if (S().options.fileRoot.empty())
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
+    MakeShellFolders();
     SetDisplay(Display{options.width, options.height, options.dpi});
     ResetProcesses();
     reg::Clear();

@@ -88,6 +88,8 @@ public:
     static Thread* FindThread(const Lock& held, DWORD id);
     static Process* FindProcess(const Lock& held, DWORD id);
     static Process* FindProcessByInstance(const Lock& held, HINSTANCE instance);
+    // Processes that have not ended, in the order they were started.
+    static std::vector<Process*> LiveProcesses(const Lock& held);
 
     // Creates a process and starts fn on its first thread; returns the process id. When fn
     // returns, the process ends with its result, and any other thread of it is stopped.

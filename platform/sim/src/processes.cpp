@@ -121,6 +121,10 @@ void InstallProgram(const ProgramImage& image) {
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
     // The file only has to exist: what runs is the image's entry point.
     std::ofstream(host, std::ios::binary) << "MZ";
+    RegisterProgramImage(image);
+}
+
+void RegisterProgramImage(const ProgramImage& image) {
     Kernel::Lock lock(Kernel::Mutex());
     for (ProgramImage& existing : S().installed) {
         if (EqualsNoCase(existing.modulePath, image.modulePath)) {
