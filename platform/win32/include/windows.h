@@ -50,7 +50,8 @@ int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine,
 #define WinMain CeWinMain
 
 // CE ignores the access asked of OpenProcess; the desktop grants only what is asked. The handle
-// is opened with at least the right to read the process's image name.
+// is opened with at least the rights to read the process's image name, to wait for it and to
+// terminate it, as far as the desktop grants them.
 HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId);
 #undef OpenProcess
 #define OpenProcess CeOpenProcess
@@ -62,11 +63,26 @@ LONG WINAPI CeRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM acce
 #undef RegOpenKeyExW
 #define RegOpenKeyExW CeRegOpenKeyExW
 
+// CE takes no start-up information (it must be NULL there); the desktop requires it. A NULL
+// one is given the desktop's defaults.
+BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPWSTR commandLine,
+                             LPSECURITY_ATTRIBUTES processAttributes,
+                             LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                             DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                             LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation);
+#undef CreateProcessW
+#define CreateProcessW CeCreateProcessW
+
 // On CE a process handle also names that process's module, so GetModuleFileNameW of a process
 // handle gives the path of its executable. Module handles (and NULL) keep the desktop meaning.
 DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacity);
 #undef GetModuleFileNameW
 #define GetModuleFileNameW CeGetModuleFileNameW
+
+// CE deletes a key together with its subkeys; the desktop refuses a key that has any.
+LONG WINAPI CeRegDeleteKeyW(HKEY key, LPCWSTR subKey);
+#undef RegDeleteKeyW
+#define RegDeleteKeyW CeRegDeleteKeyW
 
 // Windows refuses a hot key with a modifier it does not know, and it knows no MOD_KEYUP (Wine
 // lets it pass and ignores it). The key is registered without it, so only presses are reported.

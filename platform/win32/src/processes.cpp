@@ -1,5 +1,6 @@
-// Process handles as Windows CE has them: opened without asking for rights, and naming the
-// process's executable when given to GetModuleFileNameW.
+// Processes as Windows CE has them: started without start-up information, their handles opened
+// without asking for rights, good for waiting and terminating, and naming the process's
+// executable when given to GetModuleFileNameW.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -7,9 +8,32 @@
 // The real calls, under the names this file gives the CE meaning.
 #undef OpenProcess
 #undef GetModuleFileNameW
+#undef CreateProcessW
 
 extern "C" HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId) {
-    return OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, inherit, processId);
+    DWORD always = access | PROCESS_QUERY_LIMITED_INFORMATION;
+    HANDLE process = OpenProcess(always | SYNCHRONIZE | PROCESS_TERMINATE, inherit, processId);
+    // A process of another user may be waited for or ended only where the desktop allows it.
+    if (!process && GetLastError() == ERROR_ACCESS_DENIED)
+        process = OpenProcess(always, inherit, processId);
+    return process;
+}
+
+extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPWSTR commandLine,
+                                        LPSECURITY_ATTRIBUTES processAttributes,
+                                        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                                        DWORD creationFlags, LPVOID environment,
+                                        LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                                        LPPROCESS_INFORMATION processInformation) {
+    STARTUPINFOW defaults;
+    if (!startupInfo) {
+        memset(&defaults, 0, sizeof defaults);
+        defaults.cb = sizeof defaults;
+        startupInfo = &defaults;
+    }
+    return CreateProcessW(imageName, commandLine, processAttributes, threadAttributes,
+                          inheritHandles, creationFlags, environment, currentDirectory, startupInfo,
+                          processInformation);
 }
 
 static bool IsLoadedModule(HMODULE module) {
