@@ -515,6 +515,8 @@ typedef struct tagCOPYDATASTRUCT {
 #define IDYES 6
 #define IDNO 7
 
+#define MK_LBUTTON 0x0001
+
 #define MOD_ALT 0x0001
 #define MOD_CONTROL 0x0002
 #define MOD_SHIFT 0x0004
@@ -564,6 +566,15 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 UINT RegisterWindowMessageW(LPCWSTR name);
+
+// The stylus: the window that holds the capture gets every stylus message.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture(void);
+HWND GetCapture(void);
+// Where the stylus was (screen coordinates in the low and high words) and when, for the
+// message the thread read last.
+DWORD GetMessagePos(void);
+LONG GetMessageTime(void);
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, void* timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);

@@ -3,6 +3,7 @@
 #include <cesim/registry.h>
 
 #include "gdi.h"
+#include "input.h"
 #include "kernel.h"
 #include "messages.h"
 #include "processes.h"
@@ -89,6 +90,7 @@ void Boot(const BootOptions& options) {
         Kernel::Lock lock(Kernel::Mutex());
         WindowManager::Reset(lock);
         ResetMessages(lock);
+        ResetInput(lock);
         ResetGdi(lock);
     }
     S().options = options;
