@@ -9,6 +9,7 @@
 #include "processes.h"
 #include "shell.h"
 #include "shellfolders.h"
+#include "sync.h"
 #include "windowing.h"
 
 #include <cstdio>
@@ -92,6 +93,7 @@ void Boot(const BootOptions& options) {
         ResetMessages(lock);
         ResetInput(lock);
         ResetGdi(lock);
+        ResetCriticalSections(lock);
     }
     S().options = options;
     if (S().options.fileRoot.empty())

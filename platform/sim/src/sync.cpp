@@ -1,7 +1,9 @@
 // Kernel objects for synchronisation: named mutexes and critical sections.
 #include "kernel.h"
+#include "sync.h"
 
 #include <algorithm>
+#include <set>
 
 namespace cesim {
 
@@ -34,6 +36,8 @@ struct CriticalSectionImpl {
 struct State {
     // A named mutex lives while a handle to it is open.
     std::vector<std::weak_ptr<MutexObject>> named;
+    // Critical sections initialised and not yet deleted.
+    std::set<CriticalSectionImpl*> sections;
 };
 
 State& S() {
@@ -64,6 +68,12 @@ bool RegisterHooks() {
 bool g_hooks = RegisterHooks();
 
 } // namespace
+
+void ResetCriticalSections(const Lock&) {
+    for (CriticalSectionImpl* impl : S().sections)
+        delete impl;
+    S().sections.clear();
+}
 
 } // namespace cesim
 
@@ -139,13 +149,19 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
-    cs->impl = new CriticalSectionImpl;
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = new CriticalSectionImpl;
+    S().sections.insert(impl);
+    cs->impl = impl;
     cs->LockCount = 0;
     cs->OwnerThread = nullptr;
 }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
-    delete static_cast<CriticalSectionImpl*>(cs->impl);
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
+    S().sections.erase(impl);
+    delete impl;
     cs->impl = nullptr;
 }
 
