@@ -19,13 +19,17 @@ int Scaled(const Kernel::Lock& held, int n) {
     return (n * gdi::DisplayDpi(held) + 48) / 96;
 }
 
-bool HasCaption(DWORD style) { return (style & WS_CAPTION) == WS_CAPTION; }
+bool HasCaption(DWORD style) {
+    return (style & WS_CAPTION) == WS_CAPTION;
+}
 
 bool HasDialogFrame(DWORD style, DWORD exStyle) {
     return !HasCaption(style) && ((exStyle & WS_EX_DLGMODALFRAME) || (style & WS_DLGFRAME));
 }
 
-bool HasThinFrame(DWORD style) { return !HasCaption(style) && (style & WS_BORDER); }
+bool HasThinFrame(DWORD style) {
+    return !HasCaption(style) && (style & WS_BORDER);
+}
 
 uint32_t SysPixel(const Kernel::Lock& held, int index) {
     COLORREF color = 0;
