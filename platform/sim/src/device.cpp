@@ -40,8 +40,7 @@ void SeedThemeColors() {
     put(8, RGB(40, 110, 200));
     put(9, RGB(255, 255, 255));
     put(13, RGB(0, 0, 0));
-    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY,
-                  table);
+    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY, table);
 }
 
 std::string MakeFileRoot() {
@@ -59,7 +58,9 @@ std::string MakeFileRoot() {
     return made;
 }
 
-Window* WindowOf(const Kernel::Lock& lock, HWND h) { return WindowManager::Find(lock, h); }
+Window* WindowOf(const Kernel::Lock& lock, HWND h) {
+    return WindowManager::Find(lock, h);
+}
 
 void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int originY,
                    Surface& screen) {
@@ -93,7 +94,13 @@ void Boot(const BootOptions& options) {
     if (S().options.fileRoot.empty())
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
-    SetDisplay(Display{options.width, options.height, options.dpi});
+    Display display;
+    display.width = options.width;
+    display.height = options.height;
+    display.dpi = options.dpi;
+    display.dpiX = options.dpiX ? options.dpiX : options.dpi;
+    display.dpiY = options.dpiY ? options.dpiY : options.dpi;
+    SetDisplay(display);
     reg::Clear();
     SeedThemeColors();
     if (!options.registryFile.empty()) {
@@ -108,18 +115,18 @@ void Boot(const BootOptions& options) {
     StartShell(options.taskbar);
 }
 
-const BootOptions& BootedWith() { return S().options; }
+const BootOptions& BootedWith() {
+    return S().options;
+}
 
 DWORD StartProgram(const ProgramImage& image) {
     ProgramEntry entry = image.entry;
-    DWORD id = Kernel::StartProcess(image.modulePath, image.resources, image.commandLine,
-                                    [entry](Process& process) {
-                                        std::vector<wchar_t> line(process.commandLine.begin(),
-                                                                  process.commandLine.end());
-                                        line.push_back(0);
-                                        return entry(process.instance, nullptr, line.data(),
-                                                     SW_SHOW);
-                                    });
+    DWORD id = Kernel::StartProcess(
+        image.modulePath, image.resources, image.commandLine, [entry](Process& process) {
+            std::vector<wchar_t> line(process.commandLine.begin(), process.commandLine.end());
+            line.push_back(0);
+            return entry(process.instance, nullptr, line.data(), SW_SHOW);
+        });
     Kernel::Settle();
     return id;
 }
@@ -153,13 +160,19 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.gdiObjects = p->leftGdiObjects;
         report.icons = p->leftIcons;
         report.windows = p->leftWindows;
+        report.hotKeys = p->leftHotKeys;
+        report.timers = p->leftTimers;
     }
     return report;
 }
 
-void Settle() { Kernel::Settle(); }
+void Settle() {
+    Kernel::Settle();
+}
 
-void Advance(DWORD milliseconds) { Kernel::Advance(milliseconds); }
+void Advance(DWORD milliseconds) {
+    Kernel::Advance(milliseconds);
+}
 
 DWORD Now() {
     Kernel::Lock lock(Kernel::Mutex());
@@ -193,6 +206,7 @@ std::optional<WindowInfo> Inspect(HWND window) {
     info.visible = (w->style & WS_VISIBLE) != 0;
     info.threadId = w->threadId;
     info.processId = w->processId;
+    info.placements = w->placements;
     return info;
 }
 

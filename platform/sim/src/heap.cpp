@@ -31,9 +31,10 @@ struct State {
     std::unordered_map<void*, size_t, std::hash<void*>, std::equal_to<void*>,
                        RawAllocator<std::pair<void* const, size_t>>>
         blocks;
-    size_t allocations = 0;   // every allocation ever made, for "this allocates nothing"
-    int succeed = -1;   // -1: no failure planned
+    size_t allocations = 0; // every allocation ever made, for "this allocates nothing"
+    int succeed = -1;       // -1: no failure planned
     int fail = 0;
+    size_t failSize = 0; // with failSize > 0: only allocations of this many bytes count
 };
 
 State& S() {
@@ -42,8 +43,10 @@ State& S() {
 }
 
 // Decides under the lock whether this allocation is one of the planned failures.
-bool FailThisOne(State& s) {
+bool FailThisOne(State& s, size_t size) {
     if (s.succeed < 0 || s.fail == 0)
+        return false;
+    if (s.failSize > 0 && size != s.failSize)
         return false;
     if (s.succeed > 0) {
         --s.succeed;
@@ -68,9 +71,9 @@ bool Untrack(void* block) {
     return S().blocks.erase(block) != 0;
 }
 
-bool PlannedFailure() {
+bool PlannedFailure(size_t size) {
     std::lock_guard<std::mutex> lock(S().mutex);
-    return FailThisOne(S());
+    return FailThisOne(S(), size);
 }
 
 } // namespace
@@ -89,12 +92,21 @@ void FailAllocations(int succeed, int fail) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().succeed = succeed;
     S().fail = fail;
+    S().failSize = 0;
+}
+
+void FailAllocationsOfSize(size_t size, int fail) {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    S().succeed = 0;
+    S().fail = fail;
+    S().failSize = size;
 }
 
 void StopFailingAllocations() {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().succeed = -1;
     S().fail = 0;
+    S().failSize = 0;
 }
 
 } // namespace cesim
@@ -102,13 +114,13 @@ void StopFailingAllocations() {
 extern "C" {
 
 void* cesim_malloc(size_t size) {
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(size))
         return nullptr;
     return cesim::Track(std::malloc(size ? size : 1), size);
 }
 
 void* cesim_calloc(size_t count, size_t size) {
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(count * size))
         return nullptr;
     return cesim::Track(std::calloc(count ? count : 1, size ? size : 1), count * size);
 }
@@ -116,7 +128,7 @@ void* cesim_calloc(size_t count, size_t size) {
 void* cesim_realloc(void* block, size_t size) {
     if (!block)
         return cesim_malloc(size);
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(size))
         return nullptr;
     // A failed realloc leaves the old block in place and still owned, so it is untracked
     // first and tracked again if it stays.
@@ -141,7 +153,9 @@ void cesim_free(void* block) {
 
 // The program allocates its objects with nothrow new; those are counted too. Every other new
 // in the host process stays uncounted, and delete tells them apart.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return cesim_malloc(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return cesim_malloc(size);
+}
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return cesim_malloc(size);
 }
@@ -151,13 +165,21 @@ void* operator new(std::size_t size) {
         throw std::bad_alloc();
     return block;
 }
-void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
 void operator delete(void* block) noexcept {
     if (!block)
         return;
     cesim::Untrack(block);
     std::free(block);
 }
-void operator delete[](void* block) noexcept { operator delete(block); }
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
-void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete[](void* block) noexcept {
+    operator delete(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    operator delete(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    operator delete(block);
+}

@@ -34,7 +34,7 @@ struct HotKey {
 struct State {
     std::vector<Timer> timers;
     std::vector<HotKey> hotKeys;
-    std::vector<std::u16string> registeredNames;   // id = kFirstRegistered + index
+    std::vector<std::u16string> registeredNames; // id = kFirstRegistered + index
     UINT_PTR nextThreadTimerId = 0x7000;
 };
 
@@ -45,7 +45,9 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+void SetError(const Lock& held, DWORD error) {
+    Kernel::Current(held).lastError = error;
+}
 
 bool Matches(const MSG& m, HWND filter, UINT low, UINT high) {
     if (filter && m.hwnd != filter)
@@ -119,8 +121,13 @@ void FireTimers(const Lock& held, DWORD now) {
 
 bool RegisterTimerHooks() {
     Kernel::OnNextDue(NextTimerDue, FireTimers);
-    Kernel::OnThreadEnd([](const Lock&, Thread& thread) {
+    Kernel::OnThreadEnd([](const Lock& held, Thread& thread) {
         auto& timers = S().timers;
+        // Window timers still set count as left behind; whichever of this and the window
+        // manager's end hook runs first counts them, the other finds them gone.
+        if (Process* process = Kernel::FindProcess(held, thread.processId))
+            for (const Timer& t : timers)
+                process->leftTimers += t.threadId == thread.id && t.window ? 1 : 0;
         timers.erase(std::remove_if(timers.begin(), timers.end(),
                                     [&](const Timer& t) { return t.threadId == thread.id; }),
                      timers.end());
@@ -129,7 +136,9 @@ bool RegisterTimerHooks() {
 }
 bool g_hooks = RegisterTimerHooks();
 
-UINT KeyModifiers(UINT modifiers) { return modifiers & ~UINT(MOD_KEYUP); }
+UINT KeyModifiers(UINT modifiers) {
+    return modifiers & ~UINT(MOD_KEYUP);
+}
 
 } // namespace
 
@@ -139,6 +148,7 @@ LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wPa
     if (!w || !w->proc)
         return 0;
     WNDPROC proc = w->proc;
+    RecordWatchedMessage(lock, *w, message, wParam, lParam);
     lock.unlock();
     LRESULT result = proc(window, message, wParam, lParam);
     lock.lock();
@@ -165,7 +175,8 @@ LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
     m.sender = &self;
     target->sent.push_back(&m);
     Kernel::WakeThread(lock, *target);
-    Kernel::Wait(lock, [&m] { return m.done; }, INFINITE, true);
+    Kernel::Wait(
+        lock, [&m] { return m.done; }, INFINITE, true);
     return m.result;
 }
 
@@ -182,6 +193,13 @@ bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wP
     return true;
 }
 
+void CountWindowMessages(const Kernel::Lock&, HWND window, size_t* timers, size_t* hotKeys) {
+    for (const Timer& t : S().timers)
+        *timers += t.window == window ? 1 : 0;
+    for (const HotKey& k : S().hotKeys)
+        *hotKeys += k.window == window ? 1 : 0;
+}
+
 void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
     auto& timers = S().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(),
@@ -193,9 +211,10 @@ void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
                keys.end());
 }
 
-void ResetMessages(const Kernel::Lock&) {
+void ResetMessages(const Kernel::Lock& lock) {
     S().timers.clear();
     S().hotKeys.clear();
+    ResetMessageWatch(lock);
 }
 
 std::vector<HotKeyInfo> HotKeys() {

@@ -7,8 +7,7 @@ namespace cesim {
 
 // Calls the window procedure of window on the current thread, with the lock released around
 // the call. Returns 0 for a window that no longer exists.
-LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
-                       LPARAM lParam);
+LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // SendMessageW with the lock held: a direct call on the owner's thread, otherwise queued to
 // the owner while the caller waits (handling messages sent to it meanwhile).
@@ -18,9 +17,18 @@ LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
 bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
                   LPARAM lParam);
 
+// Adds the timers and hot keys that a window still holds to the counts.
+void CountWindowMessages(const Kernel::Lock& lock, HWND window, size_t* timers, size_t* hotKeys);
+
 // Forgets the timers and hot keys of a window that is going away.
 void ForgetWindowMessages(const Kernel::Lock& lock, HWND window);
 
 void ResetMessages(const Kernel::Lock& lock);
+
+struct Window;
+// Keeps a record of a message about to reach the window procedure, when its class is watched.
+void RecordWatchedMessage(const Kernel::Lock& lock, const Window& window, UINT message,
+                          WPARAM wParam, LPARAM lParam);
+void ResetMessageWatch(const Kernel::Lock& lock);
 
 } // namespace cesim

@@ -2,6 +2,7 @@
 // visibility and the foreground window.
 #include "windowing.h"
 
+#include "faults.h"
 #include "messages.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ struct WindowClass {
 struct State {
     std::vector<WindowClass> classes;
     std::map<uintptr_t, std::unique_ptr<Window>> windows;
-    std::vector<HWND> topLevel;   // topmost first
+    std::vector<HWND> topLevel; // topmost first
     HWND foreground = nullptr;
     uintptr_t nextHandle = 0x00010010;
     ATOM nextAtom = 0xC000;
@@ -36,9 +37,13 @@ State& S() {
 
 typedef Kernel::Lock Lock;
 
-Window* Get(const Lock& held, HWND h) { return WindowManager::Find(held, h); }
+Window* Get(const Lock& held, HWND h) {
+    return WindowManager::Find(held, h);
+}
 
-void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+void SetError(const Lock& held, DWORD error) {
+    Kernel::Current(held).lastError = error;
+}
 
 Window* Valid(const Lock& held, HWND h) {
     Window* w = Get(held, h);
@@ -73,8 +78,8 @@ std::u16string NameOf(LPCWSTR name) {
 const WindowClass* FindClass(const Lock&, DWORD processId, const std::u16string& name) {
     std::u16string key = ClassKey(name);
     for (const WindowClass& c : S().classes) {
-        bool matches = ClassKey(c.name) == key ||
-                       (name.size() > 1 && name[0] == u'#' && NameOf(MAKEINTRESOURCE(c.atom)) == name);
+        bool matches = ClassKey(c.name) == key || (name.size() > 1 && name[0] == u'#' &&
+                                                   NameOf(MAKEINTRESOURCE(c.atom)) == name);
         if (matches && c.processId == processId)
             return &c;
     }
@@ -217,8 +222,7 @@ void ApplyRect(Lock& lock, HWND h, const RECT& rect, bool notify) {
     if (!notify)
         return;
     if (sized)
-        SendLocked(lock, h, WM_SIZE, 0,
-                   MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+        SendLocked(lock, h, WM_SIZE, 0, MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
     if (moved)
         SendLocked(lock, h, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
 }
@@ -230,9 +234,13 @@ Window* WindowManager::Find(const Kernel::Lock&, HWND window) {
     return it == S().windows.end() ? nullptr : it->second.get();
 }
 
-std::vector<HWND>& WindowManager::TopLevel(const Kernel::Lock&) { return S().topLevel; }
+std::vector<HWND>& WindowManager::TopLevel(const Kernel::Lock&) {
+    return S().topLevel;
+}
 
-HWND WindowManager::Foreground(const Kernel::Lock&) { return S().foreground; }
+HWND WindowManager::Foreground(const Kernel::Lock&) {
+    return S().foreground;
+}
 
 RECT WindowManager::ScreenRect(const Kernel::Lock& held, const Window& window) {
     RECT r = window.rect;
@@ -272,19 +280,21 @@ static bool RegisterEndHooks() {
         for (auto& entry : S().windows)
             if (entry.second->threadId == thread.id)
                 doomed.push_back(entry.second->handle);
+        Process* process = Kernel::FindProcess(held, thread.processId);
+        for (HWND h : doomed)
+            if (process)
+                CountWindowMessages(held, h, &process->leftTimers, &process->leftHotKeys);
         for (HWND h : doomed)
             Forget(held, h);
-        Process* process = Kernel::FindProcess(held, thread.processId);
         if (process)
             process->leftWindows += doomed.size();
     });
     Kernel::OnProcessEnd([](const Kernel::Lock&, Process& process) {
         auto& classes = S().classes;
-        classes.erase(std::remove_if(classes.begin(), classes.end(),
-                                     [&](const WindowClass& c) {
-                                         return c.processId == process.id;
-                                     }),
-                      classes.end());
+        classes.erase(
+            std::remove_if(classes.begin(), classes.end(),
+                           [&](const WindowClass& c) { return c.processId == process.id; }),
+            classes.end());
     });
     return true;
 }
@@ -300,6 +310,11 @@ ATOM RegisterClassW(const WNDCLASSW* wndClass) {
     Lock lock(Kernel::Mutex());
     if (!wndClass || !wndClass->lpszClassName || !wndClass->lpfnWndProc) {
         SetError(lock, ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    DWORD injected = 0;
+    if (ShouldFail("RegisterClassW", &injected)) {
+        SetError(lock, injected);
         return 0;
     }
     DWORD processId = Kernel::Current(lock).processId;
@@ -384,8 +399,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     S().windows[uintptr_t(h)] = std::move(w);
     InsertOnTop(lock, *Get(lock, h));
 
-    CREATESTRUCTW cs = {param, instance, menu, parent, height, width, y, x, LONG(style),
-                        windowName, className, exStyle};
+    CREATESTRUCTW cs = {param, instance, menu,        parent,     height,    width,
+                        y,     x,        LONG(style), windowName, className, exStyle};
     if (DeliverMessage(lock, h, WM_CREATE, 0, LPARAM(&cs)) == -1) {
         Destroy(lock, h);
         SetError(lock, ERROR_INVALID_PARAMETER);
@@ -654,10 +669,12 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
                 w->exStyle |= WS_EX_TOPMOST;
             InsertOnTop(lock, *w);
         } else if (insertAfter == HWND_NOTOPMOST) {
-            // Above every window that is not topmost; among child windows, simply the top.
-            if (!w->parent)
+            // Only a topmost window moves: to the top of the others. A window that is not
+            // topmost, every child window among them, stays where it is.
+            if (IsTopmost(lock, window)) {
                 w->exStyle &= ~DWORD(WS_EX_TOPMOST);
-            InsertOnTop(lock, *w);
+                InsertOnTop(lock, *w);
+            }
         } else if (insertAfter == HWND_TOP) {
             InsertOnTop(lock, *w);
         } else if (insertAfter == HWND_BOTTOM) {
@@ -668,6 +685,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
             InsertAfter(lock, *w, insertAfter);
         }
     }
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+        ++w->placements;
     if (flags & SWP_SHOWWINDOW)
         w->style |= WS_VISIBLE;
     if (flags & SWP_HIDEWINDOW)

@@ -20,11 +20,13 @@ struct BootOptions {
     int width = 240;
     int height = 320;
     int dpi = 96;
+    int dpiX = 0; // horizontal and vertical logical DPI where they differ; 0: dpi
+    int dpiY = 0;
     int osMajor = 4;
     int osMinor = 20;
-    std::string registryFile;   // REGEDIT4 text imported after the built-in keys
-    std::string fileRoot;       // host folder behind the device's "\"; empty: a fresh temp dir
-    bool taskbar = true;        // false: a shell that has no taskbar window
+    std::string registryFile; // REGEDIT4 text imported after the built-in keys
+    std::string fileRoot;     // host folder behind the device's "\"; empty: a fresh temp dir
+    bool taskbar = true;      // false: a shell that has no taskbar window
 };
 
 // Boots a device. A second call reboots: every program is gone and the state is fresh.
@@ -35,8 +37,8 @@ typedef int (*ProgramEntry)(HINSTANCE, HINSTANCE, LPWSTR, int);
 
 struct ProgramImage {
     ProgramEntry entry = nullptr;
-    std::u16string modulePath;                     // e.g. u"\\Program Files\\Vexo\\vexo.exe"
-    std::vector<uint8_t> resources;                // the module's compiled .res
+    std::u16string modulePath;      // e.g. u"\\Program Files\\Vexo\\vexo.exe"
+    std::vector<uint8_t> resources; // the module's compiled .res
     std::u16string commandLine;
 };
 
@@ -51,6 +53,8 @@ struct ExitReport {
     size_t gdiObjects = 0;
     size_t icons = 0;
     size_t windows = 0;
+    size_t hotKeys = 0; // still registered on those windows
+    size_t timers = 0;  // still set on those windows
 };
 ExitReport ProcessExitReport(DWORD processId);
 
@@ -71,7 +75,7 @@ DWORD Now();
 // ---- windows ----------------------------------------------------------------------------
 HWND Taskbar();
 HWND DesktopWindow();
-std::vector<HWND> TopLevelWindows();      // in z-order, topmost first
+std::vector<HWND> TopLevelWindows(); // in z-order, topmost first
 std::vector<HWND> ChildWindows(HWND parent);
 
 struct WindowInfo {
@@ -79,14 +83,23 @@ struct WindowInfo {
     std::u16string title;
     DWORD style = 0;
     DWORD exStyle = 0;
-    RECT rect = {0, 0, 0, 0};   // screen coordinates
+    RECT rect = {0, 0, 0, 0}; // screen coordinates
     HWND parent = nullptr;
     HWND owner = nullptr;
     bool visible = false;
     DWORD threadId = 0;
     DWORD processId = 0;
+    int placements = 0; // SetWindowPos and MoveWindow calls that asked to move or size it
 };
 std::optional<WindowInfo> Inspect(HWND window);
+
+// A live icon: its size and the icon group resource it was loaded from (0 when made otherwise).
+struct IconInfo {
+    int width = 0;
+    int height = 0;
+    int resourceId = 0;
+};
+std::optional<IconInfo> InspectIcon(HICON icon);
 
 // Moves and resizes the shell's taskbar, as a shell with another layout would.
 void SetTaskbarRect(const RECT& rect);
@@ -123,11 +136,14 @@ size_t HeapBlocks();
 size_t HeapAllocations();
 // Lets `succeed` more allocations through, then fails the next `fail` ones (-1: all).
 void FailAllocations(int succeed, int fail = 1);
+// Fails the next `fail` allocations of exactly `size` bytes (-1: all), letting others through.
+void FailAllocationsOfSize(size_t size, int fail = 1);
 void StopFailingAllocations();
 
 // ---- faults -------------------------------------------------------------------------------
-// Makes the named API call (e.g. "CreateFileW", "WriteFile", "GetTimeFormatW") fail with the
-// given error for the next `times` calls; -1 keeps failing until cleared, 0 clears it.
+// Makes the named API call (e.g. "CreateFileW", "WriteFile", "GetTimeFormatW", "RegisterClassW")
+// fail with the given error for the next `times` calls; -1 keeps failing until cleared, 0 clears
+// it.
 void InjectFailure(const std::string& api, DWORD error, int times = -1);
 void ClearFailures();
 
@@ -135,7 +151,7 @@ void ClearFailures();
 std::vector<uint8_t> ProgramResourceSection();
 
 // ---- text helpers for drivers -----------------------------------------------------------
-std::string Narrow(const std::u16string& text);   // UTF-8
-std::u16string Widen(const std::string& text);    // from UTF-8
+std::string Narrow(const std::u16string& text); // UTF-8
+std::u16string Widen(const std::string& text);  // from UTF-8
 
 } // namespace cesim
