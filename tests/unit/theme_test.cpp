@@ -47,7 +47,7 @@ TEST(ColourArithmetic, HslToRgbEdgeCasesGiveGreys) {
     EXPECT_EQ(HslToRgb(0.3, 0, 0.5), RGB(127, 127, 127));   // no saturation
     EXPECT_EQ(HslToRgb(1.0, 1.0, 0.5), RGB(127, 127, 127)); // sextant 6
     EXPECT_EQ(HslToRgb(0.5, 1.0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(HslToRgb(0, 0, 0.999), RGB(254, 254, 254));   // truncated, not rounded
+    EXPECT_EQ(HslToRgb(0, 0, 0.999), RGB(254, 254, 254)); // truncated, not rounded
     EXPECT_EQ(HslToRgb(2.0 / 6, 1.0, 0.5), RGB(0, 255, 0));
 }
 
@@ -114,12 +114,12 @@ TEST_F(ThemeTest, ThreeSingleValuesDeferToTheTable) {
 }
 
 TEST_F(ThemeTest, AShortTableLeavesTheEntriesPastItsEnd) {
-    SetTable(7, 0x100);   // entries 0..6 only
+    SetTable(7, 0x100); // entries 0..6 only
     cesim::reg::SetDword(kColorKey, "6", RGB(1, 1, 1));
-    cesim::reg::SetDword(kColorKey, "8", RGB(2, 2, 2));   // read before "9" fails
+    cesim::reg::SetDword(kColorKey, "8", RGB(2, 2, 2)); // read before "9" fails
     LoadThemeColors();
-    EXPECT_EQ(themeColors.themeColor6, 0x106u);           // from the table
-    EXPECT_EQ(themeColors.themeColor8, RGB(2, 2, 2));     // the single value stays
+    EXPECT_EQ(themeColors.themeColor6, 0x106u);       // from the table
+    EXPECT_EQ(themeColors.themeColor8, RGB(2, 2, 2)); // the single value stays
     EXPECT_EQ(themeColors.themeColor9, 0u);
     EXPECT_EQ(themeColors.themeColor13, 0u);
 }
@@ -149,20 +149,61 @@ TEST_F(ThemeTest, AnUnopenableKeyKeepsTheShadesAndTheHsl) {
     cesim::reg::ClearFailures();
 }
 
-TEST_F(ThemeTest, ConfiguredMenuColoursSurviveAThemeReload) {
-    cesim::reg::SetDword(vexotest::kSettingsPath, "ClrMenuBg", RGB(10, 20, 30));
-    config.Load();
-    cesim::SetSysColor(COLOR_MENU, RGB(1, 1, 1));
-    cesim::SetSysColor(COLOR_HIGHLIGHT, RGB(2, 2, 2));
-    LoadThemeColors();
-    EXPECT_EQ(config.ClrMenuBg, RGB(10, 20, 30));
-    EXPECT_EQ(config.ClrMenuHiBg, RGB(2, 2, 2));
+TEST_F(ThemeTest, AMenuColourConfiguredAloneSurvivesAThemeReloadAndTheOthersFollow) {
+    const struct {
+        const char* name;
+        COLORREF Config::*field;
+        int systemColour;
+    } colours[] = {
+        {"ClrMenuHiBg", &Config::ClrMenuHiBg, COLOR_HIGHLIGHT},
+        {"ClrMenuHiFg", &Config::ClrMenuHiFg, COLOR_HIGHLIGHTTEXT},
+        {"ClrMenuBg", &Config::ClrMenuBg, COLOR_MENU},
+        {"ClrMenuFg", &Config::ClrMenuFg, COLOR_MENUTEXT},
+    };
+    for (const auto& configured : colours) {
+        cesim::reg::DeleteKey(vexotest::kSettingsPath);
+        cesim::reg::SetDword(vexotest::kSettingsPath, configured.name, RGB(10, 20, 30));
+        config.Load();
+        // A new scheme: each system colour different from before and from the others.
+        int n = 0;
+        for (const auto& c : colours)
+            cesim::SetSysColor(c.systemColour, RGB(100 + n++, 50, int(configured.systemColour)));
+        LoadThemeColors();
+        n = 0;
+        for (const auto& c : colours) {
+            const COLORREF expected = &c == &configured
+                                          ? RGB(10, 20, 30)
+                                          : RGB(100 + n, 50, int(configured.systemColour));
+            EXPECT_EQ(config.*c.field, expected) << c.name << " with " << configured.name;
+            ++n;
+        }
+    }
 }
 
-#define SHELL_STYLE_CASE(name, major, minor, expected)                   \
-    TEST(ShellStyleOf, name) {                                           \
-        vexotest::BootDevice(96, "", major, minor);                      \
-        EXPECT_EQ(GetShellStyle(), expected);                            \
+TEST(Fonts, BothAreBoldAndElevenPixelsHighAtTheVerticalScale) {
+    vexotest::BootDeviceWithDpi(96, 192);
+    dpiX = 96;
+    dpiY = 192;
+    LoadFonts();
+    LOGFONTW system = {};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    for (HFONT font : {menuFont, glyphFont}) {
+        LOGFONTW made = {};
+        ASSERT_EQ(GetObjectW(font, sizeof made, &made), int(sizeof made));
+        EXPECT_EQ(made.lfHeight, -22);
+        EXPECT_EQ(made.lfWeight, FW_BOLD);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(made.lfFaceName)),
+                  std::u16string(reinterpret_cast<const char16_t*>(system.lfFaceName)));
+    }
+    DeleteObject(menuFont);
+    DeleteObject(glyphFont);
+    dpiX = dpiY = 0;
+}
+
+#define SHELL_STYLE_CASE(name, major, minor, expected)                                             \
+    TEST(ShellStyleOf, name) {                                                                     \
+        vexotest::BootDevice(96, "", major, minor);                                                \
+        EXPECT_EQ(GetShellStyle(), expected);                                                      \
     }
 SHELL_STYLE_CASE(Ce420, 4, 20, ShellStyleCe4)
 SHELL_STYLE_CASE(Ce50, 5, 0, ShellStyleCe5)
