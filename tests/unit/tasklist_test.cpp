@@ -149,18 +149,6 @@ TEST_F(TaskListTest, AnEntryThatCannotBeAllocatedLeavesNoHole) {
     }
 }
 
-TEST_F(TaskListTest, ToolWindowsAreToldApartByTheirStyles) {
-    SimWindow child = Window(u"Bar", u"Bar", 0x10000404, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
-    child.parent = 0;
-    SimWindow popup = Window(u"Popup tool", u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW);
-    SimWindow plainPopup = Window(u"Popup", u"Tip", WS_VISIBLE | WS_POPUP, 0);
-    auto p = Start(u"\\Windows\\tools.exe", {Window(u"Host"), child, popup, plainPopup});
-    EXPECT_TRUE(IsToolWindow(p.windows[1]));
-    EXPECT_TRUE(IsToolWindow(p.windows[2]));
-    EXPECT_FALSE(IsToolWindow(p.windows[3]));
-    EXPECT_FALSE(IsToolWindow(p.windows[0]));
-}
-
 bool Listed(HWND window) {
     for (int i = 0; i < taskTable.count; ++i)
         if (taskTable.entries[i]->window == window)
