@@ -237,8 +237,9 @@ TEST(HotKey, UnchangedKeyIsNotTouchedByAReload) {
     HWND button = FindButtonWindow();
     // Another program registers a key after vexo. The device keeps registrations in the order
     // they were made, so a re-registration by vexo would move its key behind this one.
-    cesim::StartHelperProcess(u"\\Windows\\other.exe",
-                              [] { EXPECT_TRUE(RegisterHotKey(nullptr, 9, MOD_WIN, kVkApp2)); });
+    cesim::StartHelperProcess(u"\\Windows\\other.exe", [] {
+        EXPECT_TRUE(RegisterHotKey(nullptr, 9, MOD_WIN, kVkApp2));
+    });
     ChangeSettings([] { cesim::reg::SetDword(kSettingsPath, "ShowDot", 0); });
     auto keys = cesim::HotKeys();
     ASSERT_EQ(keys.size(), 2u);
@@ -313,7 +314,7 @@ TEST(Ending, CloseRunsTheWindowTeardownAndExitsWithZero) {
     DWORD pid = StartVexo();
     HWND button = FindButtonWindow();
     ASSERT_NE(button, nullptr);
-    EXPECT_GT(cesim::LiveGdiObjects(pid), 0u); // the back buffer at least
+    EXPECT_GT(cesim::LiveGdiObjects(pid), 0u);   // the back buffer at least
 
     SendFromOtherProcess(button, WM_CLOSE);
     EXPECT_FALSE(cesim::ProcessRunning(pid));
@@ -321,7 +322,7 @@ TEST(Ending, CloseRunsTheWindowTeardownAndExitsWithZero) {
     cesim::ExitReport left = cesim::ProcessExitReport(pid);
     EXPECT_EQ(left.gdiObjects, 0u);
     EXPECT_EQ(left.icons, 0u);
-    EXPECT_EQ(left.windows, 0u); // destroyed by the program, not by the device
+    EXPECT_EQ(left.windows, 0u);   // destroyed by the program, not by the device
     EXPECT_EQ(cesim::LiveGdiObjects(), gdiBefore);
     EXPECT_TRUE(cesim::HotKeys().empty());
     EXPECT_EQ(FindButtonWindow(), nullptr);

@@ -33,8 +33,7 @@ void ExpectRect(const RECT& r, int x, int y, int w, int h) {
 
 TEST(Watch, TheFaceFollowsTheForegroundProgramWithinHalfASecond) {
     BootDevice(96);
-    HWND dialog =
-        vexotest::StartWindowProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
+    HWND dialog = vexotest::StartWindowProgram(u"Options", WS_VISIBLE | WS_CAPTION, WS_EX_CAPTIONOKBTN);
     StartVexo();
     cesim::Advance(500);
     EXPECT_EQ(closeButtonType, CloseButtonOk);
@@ -43,7 +42,7 @@ TEST(Watch, TheFaceFollowsTheForegroundProgramWithinHalfASecond) {
     HWND app = vexotest::StartWindowProgram(u"Notes");
     ASSERT_EQ(GetForegroundWindow(), app);
     cesim::Advance(499);
-    EXPECT_EQ(closeButtonType, CloseButtonOk); // not yet looked
+    EXPECT_EQ(closeButtonType, CloseButtonOk);   // not yet looked
     cesim::Advance(1);
     EXPECT_EQ(closeButtonType, CloseButtonX);
     EXPECT_NE(ButtonPixels().pixels, ok.pixels);

@@ -70,8 +70,9 @@ CfgResult RunCfg(std::vector<std::string> args) {
 
 LRESULT SendFromOtherProcess(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
-    cesim::StartHelperProcess(u"\\Windows\\helper.exe",
-                              [&] { result = SendMessageW(window, message, wParam, lParam); });
+    cesim::StartHelperProcess(u"\\Windows\\helper.exe", [&] {
+        result = SendMessageW(window, message, wParam, lParam);
+    });
     cesim::Settle();
     return result;
 }

@@ -11,7 +11,7 @@
 
 namespace vexotest {
 
-extern const char kSettingsPath[]; // HKEY_CURRENT_USER\Software\Holmvest\Vexo
+extern const char kSettingsPath[];   // HKEY_CURRENT_USER\Software\Holmvest\Vexo
 
 // Boots a 240x320 device at 96 DPI (or 480x640 at 192) with the given .reg text imported.
 void BootDevice(int dpi = 96, const std::string& regText = std::string(), int osMajor = 4,

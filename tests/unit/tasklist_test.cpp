@@ -72,8 +72,8 @@ TEST_F(TaskListTest, OnlyVisibleTitledApplicationWindowsAreListedTopmostFirst) {
     Start(u"\\Windows\\g.exe", {Window(u"Tip", u"App", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW)});
     Start(u"\\Windows\\h.exe", {Window(u"Calendar")});
     RefreshTaskList();
-    EXPECT_EQ(TaskTitles(),
-              (std::vector<std::u16string>{u"Calendar", u"Not quite static", u"Inbox"}));
+    EXPECT_EQ(TaskTitles(), (std::vector<std::u16string>{u"Calendar", u"Not quite static",
+                                                         u"Inbox"}));
 }
 
 TEST_F(TaskListTest, OfTwoEqualTitlesOnlyTheHigherWindowIsListed) {

@@ -47,7 +47,7 @@ TEST(ColourArithmetic, HslToRgbEdgeCasesGiveGreys) {
     EXPECT_EQ(HslToRgb(0.3, 0, 0.5), RGB(127, 127, 127));   // no saturation
     EXPECT_EQ(HslToRgb(1.0, 1.0, 0.5), RGB(127, 127, 127)); // sextant 6
     EXPECT_EQ(HslToRgb(0.5, 1.0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(HslToRgb(0, 0, 0.999), RGB(254, 254, 254)); // truncated, not rounded
+    EXPECT_EQ(HslToRgb(0, 0, 0.999), RGB(254, 254, 254));   // truncated, not rounded
     EXPECT_EQ(HslToRgb(2.0 / 6, 1.0, 0.5), RGB(0, 255, 0));
 }
 
@@ -114,12 +114,12 @@ TEST_F(ThemeTest, ThreeSingleValuesDeferToTheTable) {
 }
 
 TEST_F(ThemeTest, AShortTableLeavesTheEntriesPastItsEnd) {
-    SetTable(7, 0x100); // entries 0..6 only
+    SetTable(7, 0x100);   // entries 0..6 only
     cesim::reg::SetDword(kColorKey, "6", RGB(1, 1, 1));
-    cesim::reg::SetDword(kColorKey, "8", RGB(2, 2, 2)); // read before "9" fails
+    cesim::reg::SetDword(kColorKey, "8", RGB(2, 2, 2));   // read before "9" fails
     LoadThemeColors();
-    EXPECT_EQ(themeColors.themeColor6, 0x106u);       // from the table
-    EXPECT_EQ(themeColors.themeColor8, RGB(2, 2, 2)); // the single value stays
+    EXPECT_EQ(themeColors.themeColor6, 0x106u);           // from the table
+    EXPECT_EQ(themeColors.themeColor8, RGB(2, 2, 2));     // the single value stays
     EXPECT_EQ(themeColors.themeColor9, 0u);
     EXPECT_EQ(themeColors.themeColor13, 0u);
 }

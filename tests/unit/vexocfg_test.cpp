@@ -37,9 +37,7 @@ const char kSeed[] = "REGEDIT4\n\n"
 
 typedef vexotest::CfgResult Result;
 
-Result Cfg(std::vector<std::string> args) {
-    return vexotest::RunCfg(std::move(args));
-}
+Result Cfg(std::vector<std::string> args) { return vexotest::RunCfg(std::move(args)); }
 
 Result Quiet(std::vector<std::string> args) {
     args.insert(args.begin(), "--no-notify");

@@ -40,7 +40,8 @@ void SeedThemeColors() {
     put(8, RGB(40, 110, 200));
     put(9, RGB(255, 255, 255));
     put(13, RGB(0, 0, 0));
-    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY, table);
+    reg::SetValue("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Color", "SHColor", REG_BINARY,
+                  table);
 }
 
 std::string MakeFileRoot() {
@@ -58,9 +59,7 @@ std::string MakeFileRoot() {
     return made;
 }
 
-Window* WindowOf(const Kernel::Lock& lock, HWND h) {
-    return WindowManager::Find(lock, h);
-}
+Window* WindowOf(const Kernel::Lock& lock, HWND h) { return WindowManager::Find(lock, h); }
 
 void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int originY,
                    Surface& screen) {
@@ -115,18 +114,18 @@ void Boot(const BootOptions& options) {
     StartShell(options.taskbar);
 }
 
-const BootOptions& BootedWith() {
-    return S().options;
-}
+const BootOptions& BootedWith() { return S().options; }
 
 DWORD StartProgram(const ProgramImage& image) {
     ProgramEntry entry = image.entry;
-    DWORD id = Kernel::StartProcess(
-        image.modulePath, image.resources, image.commandLine, [entry](Process& process) {
-            std::vector<wchar_t> line(process.commandLine.begin(), process.commandLine.end());
-            line.push_back(0);
-            return entry(process.instance, nullptr, line.data(), SW_SHOW);
-        });
+    DWORD id = Kernel::StartProcess(image.modulePath, image.resources, image.commandLine,
+                                    [entry](Process& process) {
+                                        std::vector<wchar_t> line(process.commandLine.begin(),
+                                                                  process.commandLine.end());
+                                        line.push_back(0);
+                                        return entry(process.instance, nullptr, line.data(),
+                                                     SW_SHOW);
+                                    });
     Kernel::Settle();
     return id;
 }
@@ -166,13 +165,9 @@ ExitReport ProcessExitReport(DWORD processId) {
     return report;
 }
 
-void Settle() {
-    Kernel::Settle();
-}
+void Settle() { Kernel::Settle(); }
 
-void Advance(DWORD milliseconds) {
-    Kernel::Advance(milliseconds);
-}
+void Advance(DWORD milliseconds) { Kernel::Advance(milliseconds); }
 
 DWORD Now() {
     Kernel::Lock lock(Kernel::Mutex());

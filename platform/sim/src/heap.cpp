@@ -31,10 +31,10 @@ struct State {
     std::unordered_map<void*, size_t, std::hash<void*>, std::equal_to<void*>,
                        RawAllocator<std::pair<void* const, size_t>>>
         blocks;
-    size_t allocations = 0; // every allocation ever made, for "this allocates nothing"
-    int succeed = -1;       // -1: no failure planned
+    size_t allocations = 0;   // every allocation ever made, for "this allocates nothing"
+    int succeed = -1;   // -1: no failure planned
     int fail = 0;
-    size_t failSize = 0; // with failSize > 0: only allocations of this many bytes count
+    size_t failSize = 0;   // with failSize > 0: only allocations of this many bytes count
 };
 
 State& S() {
@@ -153,9 +153,7 @@ void cesim_free(void* block) {
 
 // The program allocates its objects with nothrow new; those are counted too. Every other new
 // in the host process stays uncounted, and delete tells them apart.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return cesim_malloc(size);
-}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return cesim_malloc(size); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return cesim_malloc(size);
 }
@@ -165,21 +163,13 @@ void* operator new(std::size_t size) {
         throw std::bad_alloc();
     return block;
 }
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
+void* operator new[](std::size_t size) { return operator new(size); }
 void operator delete(void* block) noexcept {
     if (!block)
         return;
     cesim::Untrack(block);
     std::free(block);
 }
-void operator delete[](void* block) noexcept {
-    operator delete(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    operator delete(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    operator delete(block);
-}
+void operator delete[](void* block) noexcept { operator delete(block); }
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
+void operator delete[](void* block, std::size_t) noexcept { operator delete(block); }

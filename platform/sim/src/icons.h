@@ -11,9 +11,9 @@
 namespace cesim {
 
 struct IconImage {
-    Surface color;               // the XOR image, already combined to final colours
-    std::vector<uint8_t> opaque; // one byte a pixel: 1 where the icon covers the background
-    int resourceId = 0;          // the icon group it was loaded from; 0 for any other icon
+    Surface color;                 // the XOR image, already combined to final colours
+    std::vector<uint8_t> opaque;   // one byte a pixel: 1 where the icon covers the background
+    int resourceId = 0;            // the icon group it was loaded from; 0 for any other icon
 };
 
 // Takes ownership of the image; the handle counts as a live icon of the calling process.

@@ -33,17 +33,17 @@ struct SentMessage {
 struct Thread {
     DWORD id = 0;
     DWORD processId = 0;
-    bool driver = false; // a host thread of the test or app; never waited for
-    bool idle = false;   // blocked in Kernel::Wait with nothing to do
+    bool driver = false;          // a host thread of the test or app; never waited for
+    bool idle = false;            // blocked in Kernel::Wait with nothing to do
     bool ended = false;
-    DWORD deadline = INFINITE; // virtual time at which a timed wait gives up
+    DWORD deadline = INFINITE;    // virtual time at which a timed wait gives up
     std::condition_variable wake;
     std::deque<MSG> posted;
     std::deque<SentMessage*> sent;
     bool quitPosted = false;
     int quitCode = 0;
     DWORD lastError = 0;
-    int handlingSent = 0; // depth of messages sent from other threads being handled
+    int handlingSent = 0;         // depth of messages sent from other threads being handled
 };
 
 struct Process {
@@ -60,7 +60,7 @@ struct Process {
     size_t leftWindows = 0;
     size_t leftHotKeys = 0;
     size_t leftTimers = 0;
-    bool openable = true; // false: OpenProcess of it is refused
+    bool openable = true;         // false: OpenProcess of it is refused
 };
 
 // Anything a HANDLE can stand for: mutexes, files.
@@ -82,7 +82,8 @@ public:
 
     // Creates a process and starts fn on its first thread; returns the process id.
     static DWORD StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
-                              const std::u16string& commandLine, std::function<int(Process&)> fn);
+                              const std::u16string& commandLine,
+                              std::function<int(Process&)> fn);
 
     // Blocks the current thread until ready() holds or the virtual timeout runs out. Returns
     // false on time-out. Incoming sent messages are handled while waiting when pumpSent is set.

@@ -34,7 +34,7 @@ struct HotKey {
 struct State {
     std::vector<Timer> timers;
     std::vector<HotKey> hotKeys;
-    std::vector<std::u16string> registeredNames; // id = kFirstRegistered + index
+    std::vector<std::u16string> registeredNames;   // id = kFirstRegistered + index
     UINT_PTR nextThreadTimerId = 0x7000;
 };
 
@@ -45,9 +45,7 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) {
-    Kernel::Current(held).lastError = error;
-}
+void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
 
 bool Matches(const MSG& m, HWND filter, UINT low, UINT high) {
     if (filter && m.hwnd != filter)
@@ -136,9 +134,7 @@ bool RegisterTimerHooks() {
 }
 bool g_hooks = RegisterTimerHooks();
 
-UINT KeyModifiers(UINT modifiers) {
-    return modifiers & ~UINT(MOD_KEYUP);
-}
+UINT KeyModifiers(UINT modifiers) { return modifiers & ~UINT(MOD_KEYUP); }
 
 } // namespace
 
@@ -175,8 +171,7 @@ LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
     m.sender = &self;
     target->sent.push_back(&m);
     Kernel::WakeThread(lock, *target);
-    Kernel::Wait(
-        lock, [&m] { return m.done; }, INFINITE, true);
+    Kernel::Wait(lock, [&m] { return m.done; }, INFINITE, true);
     return m.result;
 }
 

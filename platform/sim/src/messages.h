@@ -7,7 +7,8 @@ namespace cesim {
 
 // Calls the window procedure of window on the current thread, with the lock released around
 // the call. Returns 0 for a window that no longer exists.
-LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
+                       LPARAM lParam);
 
 // SendMessageW with the lock held: a direct call on the owner's thread, otherwise queued to
 // the owner while the caller waits (handling messages sent to it meanwhile).

@@ -166,9 +166,8 @@ void StartShell(bool withTaskbar) {
         S() = State();
     }
     Display display = CurrentDisplay();
-    Kernel::StartProcess(u"\\Windows\\shell32.exe", {}, u"", [display, withTaskbar](Process&) {
-        return ShellMain(display, withTaskbar);
-    });
+    Kernel::StartProcess(u"\\Windows\\shell32.exe", {}, u"",
+                         [display, withTaskbar](Process&) { return ShellMain(display, withTaskbar); });
     Kernel::Settle();
 }
 

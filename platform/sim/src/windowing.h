@@ -17,10 +17,10 @@ struct Window {
     std::u16string title;
     DWORD style = 0;
     DWORD exStyle = 0;
-    HWND parent = nullptr;      // child windows only
-    HWND owner = nullptr;       // top-level windows only
-    std::vector<HWND> children; // topmost first
-    RECT rect = {0, 0, 0, 0};   // in the parent's client coordinates, screen for top-level
+    HWND parent = nullptr;          // child windows only
+    HWND owner = nullptr;           // top-level windows only
+    std::vector<HWND> children;     // topmost first
+    RECT rect = {0, 0, 0, 0};       // in the parent's client coordinates, screen for top-level
     DWORD threadId = 0;
     DWORD processId = 0;
     LONG userData = 0;
@@ -28,8 +28,8 @@ struct Window {
     bool needsPaint = false;
     bool erasePending = false;
     bool destroying = false;
-    int placements = 0; // SetWindowPos and MoveWindow calls that moved or sized it
-    Surface surface;    // pixels never drawn hold kUnpainted
+    int placements = 0;             // SetWindowPos and MoveWindow calls that moved or sized it
+    Surface surface;                // pixels never drawn hold kUnpainted
 };
 
 // Marks surface pixels nothing has drawn; the compositor shows what lies beneath them.

@@ -24,7 +24,7 @@ struct WindowClass {
 struct State {
     std::vector<WindowClass> classes;
     std::map<uintptr_t, std::unique_ptr<Window>> windows;
-    std::vector<HWND> topLevel; // topmost first
+    std::vector<HWND> topLevel;   // topmost first
     HWND foreground = nullptr;
     uintptr_t nextHandle = 0x00010010;
     ATOM nextAtom = 0xC000;
@@ -37,13 +37,9 @@ State& S() {
 
 typedef Kernel::Lock Lock;
 
-Window* Get(const Lock& held, HWND h) {
-    return WindowManager::Find(held, h);
-}
+Window* Get(const Lock& held, HWND h) { return WindowManager::Find(held, h); }
 
-void SetError(const Lock& held, DWORD error) {
-    Kernel::Current(held).lastError = error;
-}
+void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
 
 Window* Valid(const Lock& held, HWND h) {
     Window* w = Get(held, h);
@@ -78,8 +74,8 @@ std::u16string NameOf(LPCWSTR name) {
 const WindowClass* FindClass(const Lock&, DWORD processId, const std::u16string& name) {
     std::u16string key = ClassKey(name);
     for (const WindowClass& c : S().classes) {
-        bool matches = ClassKey(c.name) == key || (name.size() > 1 && name[0] == u'#' &&
-                                                   NameOf(MAKEINTRESOURCE(c.atom)) == name);
+        bool matches = ClassKey(c.name) == key ||
+                       (name.size() > 1 && name[0] == u'#' && NameOf(MAKEINTRESOURCE(c.atom)) == name);
         if (matches && c.processId == processId)
             return &c;
     }
@@ -222,7 +218,8 @@ void ApplyRect(Lock& lock, HWND h, const RECT& rect, bool notify) {
     if (!notify)
         return;
     if (sized)
-        SendLocked(lock, h, WM_SIZE, 0, MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+        SendLocked(lock, h, WM_SIZE, 0,
+                   MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
     if (moved)
         SendLocked(lock, h, WM_MOVE, 0, MAKELPARAM(rect.left, rect.top));
 }
@@ -234,13 +231,9 @@ Window* WindowManager::Find(const Kernel::Lock&, HWND window) {
     return it == S().windows.end() ? nullptr : it->second.get();
 }
 
-std::vector<HWND>& WindowManager::TopLevel(const Kernel::Lock&) {
-    return S().topLevel;
-}
+std::vector<HWND>& WindowManager::TopLevel(const Kernel::Lock&) { return S().topLevel; }
 
-HWND WindowManager::Foreground(const Kernel::Lock&) {
-    return S().foreground;
-}
+HWND WindowManager::Foreground(const Kernel::Lock&) { return S().foreground; }
 
 RECT WindowManager::ScreenRect(const Kernel::Lock& held, const Window& window) {
     RECT r = window.rect;
@@ -291,10 +284,11 @@ static bool RegisterEndHooks() {
     });
     Kernel::OnProcessEnd([](const Kernel::Lock&, Process& process) {
         auto& classes = S().classes;
-        classes.erase(
-            std::remove_if(classes.begin(), classes.end(),
-                           [&](const WindowClass& c) { return c.processId == process.id; }),
-            classes.end());
+        classes.erase(std::remove_if(classes.begin(), classes.end(),
+                                     [&](const WindowClass& c) {
+                                         return c.processId == process.id;
+                                     }),
+                      classes.end());
     });
     return true;
 }
@@ -399,8 +393,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     S().windows[uintptr_t(h)] = std::move(w);
     InsertOnTop(lock, *Get(lock, h));
 
-    CREATESTRUCTW cs = {param, instance, menu,        parent,     height,    width,
-                        y,     x,        LONG(style), windowName, className, exStyle};
+    CREATESTRUCTW cs = {param, instance, menu, parent, height, width, y, x, LONG(style),
+                        windowName, className, exStyle};
     if (DeliverMessage(lock, h, WM_CREATE, 0, LPARAM(&cs)) == -1) {
         Destroy(lock, h);
         SetError(lock, ERROR_INVALID_PARAMETER);

@@ -20,13 +20,13 @@ struct BootOptions {
     int width = 240;
     int height = 320;
     int dpi = 96;
-    int dpiX = 0; // horizontal and vertical logical DPI where they differ; 0: dpi
+    int dpiX = 0;               // horizontal and vertical DPI where they differ; 0: dpi
     int dpiY = 0;
     int osMajor = 4;
     int osMinor = 20;
-    std::string registryFile; // REGEDIT4 text imported after the built-in keys
-    std::string fileRoot;     // host folder behind the device's "\"; empty: a fresh temp dir
-    bool taskbar = true;      // false: a shell that has no taskbar window
+    std::string registryFile;   // REGEDIT4 text imported after the built-in keys
+    std::string fileRoot;       // host folder behind the device's "\"; empty: a fresh temp dir
+    bool taskbar = true;        // false: a shell that has no taskbar window
 };
 
 // Boots a device. A second call reboots: every program is gone and the state is fresh.
@@ -37,8 +37,8 @@ typedef int (*ProgramEntry)(HINSTANCE, HINSTANCE, LPWSTR, int);
 
 struct ProgramImage {
     ProgramEntry entry = nullptr;
-    std::u16string modulePath;      // e.g. u"\\Program Files\\Vexo\\vexo.exe"
-    std::vector<uint8_t> resources; // the module's compiled .res
+    std::u16string modulePath;                     // e.g. u"\\Program Files\\Vexo\\vexo.exe"
+    std::vector<uint8_t> resources;                // the module's compiled .res
     std::u16string commandLine;
 };
 
@@ -53,8 +53,8 @@ struct ExitReport {
     size_t gdiObjects = 0;
     size_t icons = 0;
     size_t windows = 0;
-    size_t hotKeys = 0; // still registered on those windows
-    size_t timers = 0;  // still set on those windows
+    size_t hotKeys = 0;   // still registered on those windows
+    size_t timers = 0;    // still set on those windows
 };
 ExitReport ProcessExitReport(DWORD processId);
 
@@ -75,7 +75,7 @@ DWORD Now();
 // ---- windows ----------------------------------------------------------------------------
 HWND Taskbar();
 HWND DesktopWindow();
-std::vector<HWND> TopLevelWindows(); // in z-order, topmost first
+std::vector<HWND> TopLevelWindows();      // in z-order, topmost first
 std::vector<HWND> ChildWindows(HWND parent);
 
 struct WindowInfo {
@@ -83,13 +83,13 @@ struct WindowInfo {
     std::u16string title;
     DWORD style = 0;
     DWORD exStyle = 0;
-    RECT rect = {0, 0, 0, 0}; // screen coordinates
+    RECT rect = {0, 0, 0, 0};   // screen coordinates
     HWND parent = nullptr;
     HWND owner = nullptr;
     bool visible = false;
     DWORD threadId = 0;
     DWORD processId = 0;
-    int placements = 0; // SetWindowPos and MoveWindow calls that asked to move or size it
+    int placements = 0;   // SetWindowPos and MoveWindow calls that asked to move or size it
 };
 std::optional<WindowInfo> Inspect(HWND window);
 
@@ -141,9 +141,8 @@ void FailAllocationsOfSize(size_t size, int fail = 1);
 void StopFailingAllocations();
 
 // ---- faults -------------------------------------------------------------------------------
-// Makes the named API call (e.g. "CreateFileW", "WriteFile", "GetTimeFormatW", "RegisterClassW")
-// fail with the given error for the next `times` calls; -1 keeps failing until cleared, 0 clears
-// it.
+// Makes the named API call (e.g. "CreateFileW", "WriteFile", "RegisterClassW") fail with the
+// given error for the next `times` calls; -1 keeps failing until cleared, 0 clears it.
 void InjectFailure(const std::string& api, DWORD error, int times = -1);
 void ClearFailures();
 
@@ -151,7 +150,7 @@ void ClearFailures();
 std::vector<uint8_t> ProgramResourceSection();
 
 // ---- text helpers for drivers -----------------------------------------------------------
-std::string Narrow(const std::u16string& text); // UTF-8
-std::u16string Widen(const std::string& text);  // from UTF-8
+std::string Narrow(const std::u16string& text);   // UTF-8
+std::u16string Widen(const std::string& text);    // from UTF-8
 
 } // namespace cesim
