@@ -160,6 +160,7 @@ typedef struct _FILETIME {
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_ALREADY_EXISTS 183L
@@ -203,10 +204,62 @@ DWORD GetTickCount(void);
 DWORD GetCurrentThreadId(void);
 DWORD GetCurrentProcessId(void);
 
+#define MAX_PATH 260
+#define STILL_ACTIVE 259L
+#define CREATE_SUSPENDED 0x00000004
+
+// The device ignores the access mask of OpenProcess; desktop code names what it needs.
+#define PROCESS_TERMINATE 0x0001
+#define PROCESS_QUERY_INFORMATION 0x0400
+#define SYNCHRONIZE 0x00100000L
 #define PROCESS_ALL_ACCESS 0x001F0FFF
 HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD processId);
 // On the device a process handle also names that process's module.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacity);
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
+} STARTUPINFOW, *LPSTARTUPINFOW;
+
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+// The image name is required; a bare name is looked for in \Windows, and .exe is assumed.
+// The command line reaches the new program's WinMain as it is (without the program's name).
+BOOL CreateProcessW(LPCWSTR imageName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                    DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                    LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation);
+
+typedef DWORD(WINAPI* PTHREAD_START_ROUTINE)(LPVOID parameter);
+typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, DWORD stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
+                    LPDWORD threadId);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
 // ---- files ----------------------------------------------------------------------------------
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
@@ -462,6 +515,8 @@ typedef struct tagCOPYDATASTRUCT {
 #define IDYES 6
 #define IDNO 7
 
+#define MK_LBUTTON 0x0001
+
 #define MOD_ALT 0x0001
 #define MOD_CONTROL 0x0002
 #define MOD_SHIFT 0x0004
@@ -511,6 +566,15 @@ BOOL PeekMessageW(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT r
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageW(const MSG* msg);
 UINT RegisterWindowMessageW(LPCWSTR name);
+
+// The stylus: the window that holds the capture gets every stylus message.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture(void);
+HWND GetCapture(void);
+// Where the stylus was (screen coordinates in the low and high words) and when, for the
+// message the thread read last.
+DWORD GetMessagePos(void);
+LONG GetMessageTime(void);
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, void* timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);

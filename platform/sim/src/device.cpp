@@ -3,8 +3,10 @@
 #include <cesim/registry.h>
 
 #include "gdi.h"
+#include "input.h"
 #include "kernel.h"
 #include "messages.h"
+#include "processes.h"
 #include "shell.h"
 #include "windowing.h"
 
@@ -87,6 +89,7 @@ void Boot(const BootOptions& options) {
         Kernel::Lock lock(Kernel::Mutex());
         WindowManager::Reset(lock);
         ResetMessages(lock);
+        ResetInput(lock);
         ResetGdi(lock);
     }
     S().options = options;
@@ -100,6 +103,7 @@ void Boot(const BootOptions& options) {
     display.dpiX = options.dpiX ? options.dpiX : options.dpi;
     display.dpiY = options.dpiY ? options.dpiY : options.dpi;
     SetDisplay(display);
+    ResetProcesses();
     reg::Clear();
     SeedThemeColors();
     if (!options.registryFile.empty()) {
@@ -115,20 +119,6 @@ void Boot(const BootOptions& options) {
 }
 
 const BootOptions& BootedWith() { return S().options; }
-
-DWORD StartProgram(const ProgramImage& image) {
-    ProgramEntry entry = image.entry;
-    DWORD id = Kernel::StartProcess(image.modulePath, image.resources, image.commandLine,
-                                    [entry](Process& process) {
-                                        std::vector<wchar_t> line(process.commandLine.begin(),
-                                                                  process.commandLine.end());
-                                        line.push_back(0);
-                                        return entry(process.instance, nullptr, line.data(),
-                                                     SW_SHOW);
-                                    });
-    Kernel::Settle();
-    return id;
-}
 
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn) {
     DWORD id = Kernel::StartProcess(modulePath, {}, u"", [fn](Process&) {
@@ -159,6 +149,7 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.gdiObjects = p->leftGdiObjects;
         report.icons = p->leftIcons;
         report.windows = p->leftWindows;
+        report.handles = p->leftHandles;
         report.hotKeys = p->leftHotKeys;
         report.timers = p->leftTimers;
     }

@@ -61,7 +61,10 @@ Process& DriverProcess(const Kernel::Lock&) {
 bool AllIdle(const Kernel::Lock&) {
     for (auto& entry : S().threads) {
         const Thread& t = *entry.second;
-        if (!t.driver && !t.ended && !t.idle)
+        // A stopped thread still counts until it has parked, so nothing it does on the way
+        // goes unseen.
+        bool live = !t.ended || (t.stopped && !t.parked);
+        if (!t.driver && live && !t.idle)
             return false;
     }
     return true;
@@ -80,13 +83,21 @@ void DumpThreads(const Kernel::Lock&) {
 void EndProcess(const Kernel::Lock& lock, Process& process) {
     for (auto& hook : S().processEndHooks)
         hook(lock, process);
-    for (auto it = S().handles.begin(); it != S().handles.end();)
-        it = it->second.processId == process.id ? S().handles.erase(it) : std::next(it);
+    for (auto it = S().handles.begin(); it != S().handles.end();) {
+        if (it->second.processId == process.id) {
+            ++process.leftHandles;
+            it = S().handles.erase(it);
+        } else {
+            ++it;
+        }
+    }
     process.ended = true;
     Kernel::WakeAll(lock);
 }
 
 void EndThread(const Kernel::Lock& lock, Thread& thread) {
+    if (thread.ended)
+        return;
     for (auto& hook : S().threadEndHooks)
         hook(lock, thread);
     // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device.
@@ -97,13 +108,41 @@ void EndThread(const Kernel::Lock& lock, Thread& thread) {
     }
     thread.sent.clear();
     thread.ended = true;
+    // Whoever waits on the thread's handle may go on.
+    Kernel::WakeAll(lock);
     Process* process = Kernel::FindProcess(lock, thread.processId);
     if (process && --process->liveThreads == 0)
         EndProcess(lock, *process);
     S().settled.notify_all();
 }
 
-DWORD StartHostThread(Kernel::Lock& lock, Process& process, std::function<void()> body) {
+// Stops every live thread of the process but `spared`; the last one to end ends the process.
+// Each wakes so that a thread blocked in a wait parks instead of coming back.
+void StopThreadsOf(const Kernel::Lock& lock, Process& process, Thread* spared) {
+    std::vector<Thread*> doomed;
+    for (auto& entry : S().threads) {
+        Thread& t = *entry.second;
+        if (t.processId == process.id && !t.ended && &t != spared)
+            doomed.push_back(&t);
+    }
+    for (Thread* t : doomed) {
+        t->stopped = true;
+        t->exitCode = DWORD(process.exitCode);
+        EndThread(lock, *t);
+        Kernel::WakeThread(lock, *t);
+    }
+}
+
+// A stopped thread has nothing to go back to; it waits here until the host process ends.
+[[noreturn]] void Park(Kernel::Lock& lock, Thread& self) {
+    self.parked = true;
+    self.idle = true;
+    S().settled.notify_all();
+    for (;;)
+        self.wake.wait(lock);
+}
+
+DWORD StartHostThread(const Kernel::Lock& lock, Process& process, std::function<void()> body) {
     std::unique_ptr<Thread> thread(new Thread);
     thread->id = S().nextThreadId;
     S().nextThreadId += 4;
@@ -118,15 +157,20 @@ DWORD StartHostThread(Kernel::Lock& lock, Process& process, std::function<void()
         t_generation = generation;
         body();
         Kernel::Lock lock(Kernel::Mutex());
-        if (S().generation == generation)
-            EndThread(lock, *record);
+        if (S().generation != generation)
+            return;
+        if (record->stopped)
+            Park(lock, *record);
+        EndThread(lock, *record);
     }).detach();
     return id;
 }
 
 } // namespace
 
-std::mutex& Kernel::Mutex() { return S().mutex; }
+std::mutex& Kernel::Mutex() {
+    return S().mutex;
+}
 
 Thread& Kernel::Current(const Lock& held) {
     if (t_self && t_generation == S().generation)
@@ -172,16 +216,45 @@ DWORD Kernel::StartProcess(const std::u16string& modulePath, std::vector<uint8_t
     process->commandLine = commandLine;
     Process* record = process.get();
     S().processes[record->id] = std::move(process);
-    StartHostThread(lock, *record, [record, fn]() {
+    unsigned generation = S().generation;
+    record->primaryThreadId = StartHostThread(lock, *record, [record, fn, generation]() {
         int code = fn(*record);
         Lock done(Mutex());
+        if (S().generation != generation || t_self->stopped)
+            return;
+        // Returning from the entry point ends the process, whatever its other threads do.
+        t_self->exitCode = DWORD(code);
         record->exitCode = code;
+        StopThreadsOf(done, *record, t_self);
     });
     return record->id;
 }
 
-bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs,
-                  bool pumpSent) {
+DWORD Kernel::StartThread(const Lock& held, Process& process, std::function<DWORD()> body) {
+    return StartHostThread(held, process, [body]() {
+        DWORD code = body();
+        Lock done(Mutex());
+        if (!t_self->stopped)
+            t_self->exitCode = code;
+    });
+}
+
+void Kernel::TerminateProcess(Lock& lock, Process& process, int exitCode) {
+    if (process.ended)
+        return;
+    Thread* self = t_self && t_generation == S().generation ? t_self : nullptr;
+    process.exitCode = exitCode;
+    bool own = self && self->processId == process.id && !self->driver;
+    StopThreadsOf(lock, process, own ? self : nullptr);
+    if (own) {
+        self->stopped = true;
+        self->exitCode = DWORD(exitCode);
+        EndThread(lock, *self);
+        Park(lock, *self);
+    }
+}
+
+bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs, bool pumpSent) {
     Thread& self = Current(lock);
     DWORD deadline = timeoutMs == INFINITE ? INFINITE : S().now + timeoutMs;
     for (;;) {
@@ -205,6 +278,8 @@ bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutM
         // A thread left over from an earlier boot has nothing to come back to.
         while (t_generation != S().generation)
             self.wake.wait(lock);
+        if (self.stopped)
+            Park(lock, self);
     }
 }
 
@@ -245,11 +320,20 @@ std::shared_ptr<KernelObject> Kernel::FindHandle(const Lock&, HANDLE handle) {
     return it == S().handles.end() ? nullptr : it->second.object;
 }
 
+size_t Kernel::HandleCount(const Lock&, DWORD processId) {
+    size_t count = 0;
+    for (auto& entry : S().handles)
+        count += entry.second.processId == processId ? 1 : 0;
+    return count;
+}
+
 bool Kernel::CloseHandle(const Lock&, HANDLE handle) {
     return S().handles.erase(uintptr_t(handle)) != 0;
 }
 
-DWORD Kernel::Now(const Lock&) { return S().now; }
+DWORD Kernel::Now(const Lock&) {
+    return S().now;
+}
 
 void Kernel::Settle() {
     Lock lock(Mutex());
@@ -300,8 +384,9 @@ void Kernel::Advance(DWORD milliseconds) {
 void Kernel::Reset() {
     Lock lock(Mutex());
     ++S().generation;
+    // Records of threads that may still run, or that are parked, must outlive them.
     for (auto& entry : S().threads)
-        if (!entry.second->ended && !entry.second->driver)
+        if ((!entry.second->ended || entry.second->stopped) && !entry.second->driver)
             S().abandoned.push_back(std::move(entry.second));
     S().threads.clear();
     S().processes.clear();
@@ -369,7 +454,8 @@ void Sleep(DWORD milliseconds) {
     // The driver moves the clock; if it slept on the clock, nothing would ever wake it.
     if (cesim::Kernel::Current(lock).driver || milliseconds == 0)
         return;
-    cesim::Kernel::Wait(lock, [] { return false; }, milliseconds, false);
+    cesim::Kernel::Wait(
+        lock, [] { return false; }, milliseconds, false);
 }
 
 DWORD GetCurrentThreadId(void) {

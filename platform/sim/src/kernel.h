@@ -33,17 +33,20 @@ struct SentMessage {
 struct Thread {
     DWORD id = 0;
     DWORD processId = 0;
-    bool driver = false;          // a host thread of the test or app; never waited for
-    bool idle = false;            // blocked in Kernel::Wait with nothing to do
+    bool driver = false; // a host thread of the test or app; never waited for
+    bool idle = false;   // blocked in Kernel::Wait with nothing to do
     bool ended = false;
-    DWORD deadline = INFINITE;    // virtual time at which a timed wait gives up
+    bool stopped = false; // ended by its process; parks at its next wait, for good
+    bool parked = false;
+    DWORD exitCode = STILL_ACTIVE;
+    DWORD deadline = INFINITE; // virtual time at which a timed wait gives up
     std::condition_variable wake;
     std::deque<MSG> posted;
     std::deque<SentMessage*> sent;
     bool quitPosted = false;
     int quitCode = 0;
     DWORD lastError = 0;
-    int handlingSent = 0;         // depth of messages sent from other threads being handled
+    int handlingSent = 0; // depth of messages sent from other threads being handled
 };
 
 struct Process {
@@ -53,19 +56,27 @@ struct Process {
     std::vector<uint8_t> resources;
     std::u16string commandLine;
     int liveThreads = 0;
+    DWORD primaryThreadId = 0;
     bool ended = false;
     int exitCode = 0;
     size_t leftGdiObjects = 0;
     size_t leftIcons = 0;
     size_t leftWindows = 0;
+    size_t leftHandles = 0;
     size_t leftHotKeys = 0;
     size_t leftTimers = 0;
-    bool openable = true;         // false: OpenProcess of it is refused
+    bool openable = true; // false: OpenProcess of it is refused
 };
 
-// Anything a HANDLE can stand for: mutexes, files.
+// Anything a HANDLE can stand for: mutexes, files, processes, threads. The ones a thread can
+// wait on say whether a wait is satisfied now and take what a satisfied wait takes.
 struct KernelObject {
     virtual ~KernelObject() {}
+    virtual bool Waitable() const { return false; }
+    virtual bool Signaled(const std::unique_lock<std::mutex>&, const Thread&) const {
+        return false;
+    }
+    virtual void Acquire(const std::unique_lock<std::mutex>&, Thread&) {}
 };
 
 class Kernel {
@@ -80,10 +91,16 @@ public:
     static Process* FindProcess(const Lock& held, DWORD id);
     static Process* FindProcessByInstance(const Lock& held, HINSTANCE instance);
 
-    // Creates a process and starts fn on its first thread; returns the process id.
+    // Creates a process and starts fn on its first thread; returns the process id. When fn
+    // returns, the process ends with its result, and any other thread of it is stopped.
     static DWORD StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
-                              const std::u16string& commandLine,
-                              std::function<int(Process&)> fn);
+                              const std::u16string& commandLine, std::function<int(Process&)> fn);
+    // Starts body on a new thread of the process; returns the thread's id.
+    static DWORD StartThread(const Lock& held, Process& process, std::function<DWORD()> body);
+    // Ends every thread of the process and then the process, as TerminateProcess does. A
+    // thread that is stopped this way never returns from the kernel: it parks at its next
+    // wait. The caller's own thread, if it is one of them, parks at once.
+    static void TerminateProcess(Lock& lock, Process& process, int exitCode);
 
     // Blocks the current thread until ready() holds or the virtual timeout runs out. Returns
     // false on time-out. Incoming sent messages are handled while waiting when pumpSent is set.
@@ -101,6 +118,7 @@ public:
     static HANDLE AddHandle(const Lock& held, std::shared_ptr<KernelObject> object);
     static std::shared_ptr<KernelObject> FindHandle(const Lock& held, HANDLE handle);
     static bool CloseHandle(const Lock& held, HANDLE handle);
+    static size_t HandleCount(const Lock& held, DWORD processId);
 
     static DWORD Now(const Lock& held);
     static void Settle();

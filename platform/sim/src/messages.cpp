@@ -3,6 +3,7 @@
 #include "messages.h"
 
 #include "gdi.h"
+#include "input.h"
 #include "windowing.h"
 
 #include <cesim/device.h>
@@ -56,10 +57,12 @@ bool Matches(const MSG& m, HWND filter, UINT low, UINT high) {
 }
 
 // Fills msg with the next message the thread would retrieve, in the device's order: posted
-// messages, then the quit request, then paint, then timers.
-bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low, UINT high,
+// messages, then the quit request, then stylus input, then paint, then timers.
+bool FindMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low, UINT high,
                  bool remove) {
     DWORD now = Kernel::Now(held);
+    // Messages the queue makes up carry the stylus position of the moment they are read.
+    POINT pt = CursorPosition(held);
     for (auto it = self.posted.begin(); it != self.posted.end(); ++it) {
         if (!Matches(*it, filter, low, high))
             continue;
@@ -69,14 +72,16 @@ bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
         return true;
     }
     if (self.quitPosted) {
-        *msg = MSG{nullptr, WM_QUIT, WPARAM(self.quitCode), 0, now, {0, 0}};
+        *msg = MSG{nullptr, WM_QUIT, WPARAM(self.quitCode), 0, now, pt};
         if (remove)
             self.quitPosted = false;
         return true;
     }
+    if (TakeInputMessage(held, self, msg, filter, low, high, remove))
+        return true;
     HWND paint = WindowManager::NextToPaint(held, self.id);
     if (paint) {
-        MSG m = {paint, WM_PAINT, 0, 0, now, {0, 0}};
+        MSG m = {paint, WM_PAINT, 0, 0, now, pt};
         if (Matches(m, filter, low, high)) {
             *msg = m;
             return true;
@@ -85,7 +90,7 @@ bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
     for (Timer& t : S().timers) {
         if (!t.pending || t.threadId != self.id)
             continue;
-        MSG m = {t.window, WM_TIMER, t.id, 0, now, {0, 0}};
+        MSG m = {t.window, WM_TIMER, t.id, 0, now, pt};
         if (!Matches(m, filter, low, high))
             continue;
         *msg = m;
@@ -94,6 +99,14 @@ bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
         return true;
     }
     return false;
+}
+
+bool TakeMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low, UINT high,
+                 bool remove) {
+    if (!FindMessage(held, self, msg, filter, low, high, remove))
+        return false;
+    NoteMessageRead(held, self, *msg);
+    return true;
 }
 
 DWORD NextTimerDue(const Lock&) {
@@ -183,7 +196,8 @@ bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wP
     Thread* owner = Kernel::FindThread(lock, w->threadId);
     if (!owner || owner->ended)
         return false;
-    owner->posted.push_back(MSG{window, message, wParam, lParam, Kernel::Now(lock), {0, 0}});
+    owner->posted.push_back(
+        MSG{window, message, wParam, lParam, Kernel::Now(lock), CursorPosition(lock)});
     Kernel::WakeThread(lock, *owner);
     return true;
 }
@@ -266,7 +280,8 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Lock lock(Kernel::Mutex());
     if (!window) {
         Thread& self = Kernel::Current(lock);
-        self.posted.push_back(MSG{nullptr, message, wParam, lParam, Kernel::Now(lock), {0, 0}});
+        self.posted.push_back(
+            MSG{nullptr, message, wParam, lParam, Kernel::Now(lock), CursorPosition(lock)});
         return TRUE;
     }
     if (!PostToWindow(lock, window, message, wParam, lParam)) {
@@ -283,7 +298,8 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
         SetError(lock, ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    target->posted.push_back(MSG{nullptr, message, wParam, lParam, Kernel::Now(lock), {0, 0}});
+    target->posted.push_back(
+        MSG{nullptr, message, wParam, lParam, Kernel::Now(lock), CursorPosition(lock)});
     Kernel::WakeThread(lock, *target);
     return TRUE;
 }
@@ -330,6 +346,10 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     switch (message) {
     case WM_CLOSE:
         DestroyWindow(window);
+        return 0;
+    case WM_CANCELMODE:
+        if (GetCapture() == window)
+            ReleaseCapture();
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;

@@ -14,6 +14,16 @@ struct MutexObject : KernelObject {
     DWORD ownerThread = 0;
     DWORD ownerProcess = 0;
     int recursion = 0;
+
+    bool Waitable() const override { return true; }
+    bool Signaled(const Lock&, const Thread& waiter) const override {
+        return ownerThread == 0 || ownerThread == waiter.id;
+    }
+    void Acquire(const Lock&, Thread& waiter) override {
+        ownerThread = waiter.id;
+        ownerProcess = waiter.processId;
+        ++recursion;
+    }
 };
 
 struct CriticalSectionImpl {
@@ -114,19 +124,17 @@ BOOL ReleaseMutex(HANDLE handle) {
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     Lock lock(Kernel::Mutex());
     Thread& self = Kernel::Current(lock);
-    std::shared_ptr<MutexObject> m = FindMutex(lock, handle);
-    if (!m) {
+    std::shared_ptr<KernelObject> object = Kernel::FindHandle(lock, handle);
+    if (!object || !object->Waitable()) {
         SetError(lock, ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    bool got = Kernel::Wait(
-        lock, [&] { return m->ownerThread == 0 || m->ownerThread == self.id; }, milliseconds,
-        false);
+    auto signaled = [&] { return object->Signaled(lock, self); };
+    // The driver moves the clock itself, so it cannot sleep on it: it only looks.
+    bool got = self.driver ? signaled() : Kernel::Wait(lock, signaled, milliseconds, false);
     if (!got)
         return WAIT_TIMEOUT;
-    m->ownerThread = self.id;
-    m->ownerProcess = self.processId;
-    ++m->recursion;
+    object->Acquire(lock, self);
     return WAIT_OBJECT_0;
 }
 

@@ -43,6 +43,8 @@ public:
     static RECT ScreenRect(const Kernel::Lock& held, const Window& window);
     // Windows of one thread that wait for WM_PAINT.
     static HWND NextToPaint(const Kernel::Lock& held, DWORD threadId);
+    // A press of the stylus on window brings its program to the front, when it may activate.
+    static void ActivateForInput(const Kernel::Lock& held, HWND window);
     static void Reset(const Kernel::Lock& held);
 };
 

@@ -3,6 +3,7 @@
 #include "windowing.h"
 
 #include "faults.h"
+#include "input.h"
 #include "messages.h"
 
 #include <algorithm>
@@ -159,6 +160,7 @@ void Forget(const Lock& held, HWND h) {
     for (HWND child : children)
         Forget(held, child);
     ForgetWindowMessages(held, h);
+    ForgetWindowInput(held, h);
     std::vector<HWND>& siblings = SiblingsOf(held, *w);
     siblings.erase(std::remove(siblings.begin(), siblings.end(), h), siblings.end());
     bool wasForeground = S().foreground == h;
@@ -257,6 +259,16 @@ HWND WindowManager::NextToPaint(const Kernel::Lock&, DWORD threadId) {
             return w.handle;
     }
     return nullptr;
+}
+
+void WindowManager::ActivateForInput(const Kernel::Lock& held, HWND window) {
+    Window* w = Find(held, window);
+    while (w && w->parent)
+        w = Find(held, w->parent);
+    if (!w || w->destroying || !CanActivate(*w))
+        return;
+    InsertOnTop(held, *w);
+    S().foreground = w->handle;
 }
 
 void WindowManager::Reset(const Kernel::Lock&) {

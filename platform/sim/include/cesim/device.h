@@ -43,7 +43,26 @@ struct ProgramImage {
 };
 
 // Starts the program's entry point on a new simulated thread of a new process; returns its id.
+// Returning from the entry point ends the process, and any other thread of it with it.
 DWORD StartProgram(const ProgramImage& image);
+
+// Puts the program on the device at image.modulePath (the file appears in the file system),
+// so that CreateProcessW of that path starts it with the command line it is given. Installing
+// again at the same path replaces the image.
+void InstallProgram(const ProgramImage& image);
+
+// What CreateProcessW started since boot, in order.
+struct StartedProcess {
+    DWORD processId = 0;
+    DWORD parentProcessId = 0;   // the process that called CreateProcessW
+    std::u16string modulePath;   // of the installed image
+    std::u16string commandLine;  // as passed (empty for none)
+};
+std::vector<StartedProcess> StartedProcesses();
+
+// Ends a process as TerminateProcess does, settles, and returns false when it was not running.
+bool TerminateProgram(DWORD processId, int exitCode);
+
 bool ProcessRunning(DWORD processId);
 // The entry point's result; only meaningful once the process has ended.
 int ProcessExitCode(DWORD processId);
@@ -53,10 +72,14 @@ struct ExitReport {
     size_t gdiObjects = 0;
     size_t icons = 0;
     size_t windows = 0;
+    size_t handles = 0;   // kernel handles (files, mutexes, processes, threads) left open
     size_t hotKeys = 0;   // still registered on those windows
     size_t timers = 0;    // still set on those windows
 };
 ExitReport ProcessExitReport(DWORD processId);
+// Kernel handles a running process holds open, and its threads that have not ended.
+size_t OpenHandles(DWORD processId);
+size_t LiveThreads(DWORD processId);
 
 // Runs fn on a new simulated thread in a process of its own (a stand-in for another program)
 // and returns the process id. The thread's end ends the process.
