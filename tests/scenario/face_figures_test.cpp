@@ -35,13 +35,13 @@ enum class Face { Round, Gradient, Framed };
 struct FaceCase {
     int major, minor, dpiX, dpiY;
     Face face;
-    Args dot;               // the dot's Ellipse
-    Args round, roundNoDot; // the round button's Ellipse with the dot and without
-    Args face_, faceNoDot;  // the style's own face: the Ellipse, the first and last
-                            // column of the gradient, the framed button's outer Rectangle
-    Args inner;             // the framed button's inner Rectangle
-    Args cross;             // the first diagonal of the style's own X, with the dot
-    Args roundCross;        // the same of the round button's X
+    Args dot;                   // the dot's Ellipse
+    Args round, roundNoDot;     // the round button's Ellipse with the dot and without
+    Args ownFace, ownFaceNoDot; // the style's own face: the Ellipse, the first and last
+                                // column of the gradient, the framed button's outer Rectangle
+    Args inner;                 // the framed button's inner Rectangle
+    Args cross;                 // the first diagonal of the style's own X, with the dot
+    Args roundCross;            // the same of the round button's X
 };
 
 // One shape as drawn, with the colours of the pen and brush selected then (-1: the null pen,
@@ -138,7 +138,7 @@ void ExpectFace(const std::vector<Shape>& shapes, const FaceCase& c, Face face, 
     }
     case Face::Gradient: {
         EXPECT_EQ(ellipses.size(), dot ? 1u : 0u);
-        const Args& box = dot ? c.face_ : c.faceNoDot;
+        const Args& box = dot ? c.ownFace : c.ownFaceNoDot;
         std::vector<Shape> columns;
         for (const Shape& s : Only(shapes, "Polyline"))
             if (s.box[1] == box[1] && s.box[3] == box[3] && s.box[0] == s.box[2])
@@ -156,7 +156,7 @@ void ExpectFace(const std::vector<Shape>& shapes, const FaceCase& c, Face face, 
         EXPECT_EQ(ellipses.size(), dot ? 1u : 0u);
         const std::vector<Shape> frames = Only(shapes, "Rectangle");
         ASSERT_EQ(frames.size(), 2u);
-        EXPECT_EQ(frames[0].box, dot ? c.face_ : c.faceNoDot);
+        EXPECT_EQ(frames[0].box, dot ? c.ownFace : c.ownFaceNoDot);
         EXPECT_EQ(frames[0].pen, int64_t(kSysFrame));
         EXPECT_EQ(frames[1].pen, int64_t(kSysHighlight));
         EXPECT_EQ(frames[1].brush, int64_t(kTheme8));
