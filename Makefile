@@ -40,11 +40,11 @@ check-tsan:
 check-fuzz:
 	@tools/build/fuzz.sh
 
-# The desktop build, run under Wine against a real Win32.
+# The desktop build, run under Wine against a real Win32, and the checks of its sizes.
 check-win32:
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j $(JOBS)
-	@ctest --preset win32 -L wine
+	@ctest --preset win32 -L 'wine|size'
 
 clean:
 	rm -rf build

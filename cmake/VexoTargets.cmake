@@ -3,6 +3,8 @@
 
 set(VEXO_WARNINGS -Wall -Wextra -Werror -Wno-unused-parameter)
 
+include(${CMAKE_CURRENT_LIST_DIR}/SizeBudget.cmake)
+
 # Rebuilds of unchanged sources come from the compiler cache when one is installed; paths are
 # taken relative to the tree, so clones in other folders share it.
 find_program(VEXO_CCACHE ccache)
@@ -34,6 +36,8 @@ endfunction()
 # Code that runs on the device: what CE compilers accept.
 function(vexo_program_target target)
   target_compile_options(${target} PRIVATE -std=gnu++03 -fno-exceptions -fno-rtti ${VEXO_WARNINGS})
+  # A build for size takes the smallest encoding even where it costs a few instructions.
+  target_compile_options(${target} PRIVATE $<$<CONFIG:MinSizeRel>:-Oz>)
 endfunction()
 
 # The platform layers, tools and tests.

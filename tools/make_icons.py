@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Draws the program's icons and writes them to resources/icons/*.ico.
 
-Every icon holds a 16x16 and a 32x32 image, 32-bit BGRA with an AND mask (the classic DIB form
-that every Windows CE version reads; no PNG-compressed images). Pixels are either fully opaque or
-fully transparent, so the alpha channel and the AND mask always agree.
+Every icon holds a 16x16 and a 32x32 image, each 4 bits a pixel with a 16-entry palette of its
+own and an AND mask: the DIB form that every Windows CE version draws the same way, Pocket PC 2003
+included (a 32-bit image's alpha channel is only blended from CE 5.0 on, if at all), at a fifth of
+the size of 32-bit images. Pixels are either fully opaque or fully transparent and no motif uses
+more than fifteen colours, so nothing of the pictures is lost. Transparent pixels are palette
+entry 0, black, in the XOR image: the background shows through them unchanged.
 
 Each motif is a list of filled shapes in unit coordinates (0..1 across the icon, y downwards),
 sampled at pixel centres without anti-aliasing, so the same description serves both sizes.
@@ -259,25 +262,43 @@ ICONS = [
 
 # ---- .ico ------------------------------------------------------------------------------------
 
+BITS = 4
+PALETTE_SIZE = 1 << BITS
+
+
+def palette_of(canvas):
+    """Black first, for the transparent pixels, then the motif's colours in ascending order."""
+    colors = sorted(set(p for p in canvas.pixels if p is not None) - {0})
+    if len(colors) > PALETTE_SIZE - 1:
+        raise ValueError(f"{len(colors)} colours do not fit a {BITS}-bit palette")
+    return [0] + colors + [0] * (PALETTE_SIZE - 1 - len(colors))
+
+
 def dib(canvas):
-    """BITMAPINFOHEADER, bottom-up BGRA rows, then the AND mask (1 = transparent)."""
+    """BITMAPINFOHEADER, the palette, bottom-up rows of palette indices, then the AND mask
+    (1 = transparent)."""
     n = canvas.size
+    palette = palette_of(canvas)
+    index = {p: i for i, p in reversed(list(enumerate(palette)))}
+    color_stride = (n * BITS + 31) // 32 * 4
     mask_stride = (n + 31) // 32 * 4
     color = bytearray()
     mask = bytearray()
     for y in reversed(range(n)):
+        row_color = bytearray(color_stride)
         row_mask = bytearray(mask_stride)
         for x in range(n):
             p = canvas.pixels[y * n + x]
             if p is None:
-                color += b"\0\0\0\0"
                 row_mask[x // 8] |= 0x80 >> (x % 8)
             else:
-                color += bytes((p & 0xFF, (p >> 8) & 0xFF, p >> 16, 0xFF))
+                row_color[x * BITS // 8] |= index[p] << (8 - BITS - x * BITS % 8)
+        color += row_color
         mask += row_mask
-    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(color) + len(mask),
+    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, BITS, 0, len(color) + len(mask),
                          0, 0, 0, 0)
-    return header + bytes(color) + bytes(mask)
+    table = b"".join(struct.pack("<BBBB", p & 0xFF, (p >> 8) & 0xFF, p >> 16, 0) for p in palette)
+    return header + table + bytes(color) + bytes(mask)
 
 
 def ico(canvases):
@@ -285,9 +306,40 @@ def ico(canvases):
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = len(out) + 16 * len(images)
     for c, data in zip(canvases, images):
-        out += struct.pack("<BBBBHHII", c.size, c.size, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", c.size, c.size, PALETTE_SIZE, 0, 1, BITS, len(data),
+                           offset)
         offset += len(data)
     return out + b"".join(images)
+
+
+def read_ico(data):
+    """The images of an .ico as canvases, read the way a palette DIB with a mask is drawn: the
+    XOR colour where the mask is clear, transparent where it is set (a set mask over a colour
+    other than black would invert the background instead, which no image here may do)."""
+    count = struct.unpack_from("<H", data, 4)[0]
+    canvases = []
+    for i in range(count):
+        size, offset = struct.unpack_from("<II", data, 6 + 16 * i + 8)
+        header, n, _, _, bits = struct.unpack_from("<IiiHH", data, offset)
+        used = struct.unpack_from("<I", data, offset + 32)[0] or 1 << bits
+        table = [struct.unpack_from("<BBBB", data, offset + header + 4 * k) for k in range(used)]
+        palette = [r << 16 | g << 8 | b for b, g, r, _ in table]
+        rows = offset + header + 4 * used
+        color_stride = (n * bits + 31) // 32 * 4
+        mask_stride = (n + 31) // 32 * 4
+        masks = rows + color_stride * n
+        c = Canvas(n)
+        for y in range(n):
+            row = rows + (n - 1 - y) * color_stride
+            mask_row = masks + (n - 1 - y) * mask_stride
+            for x in range(n):
+                value = data[row + x * bits // 8] >> (8 - bits - x * bits % 8) & (1 << bits) - 1
+                transparent = data[mask_row + x // 8] & 0x80 >> (x % 8)
+                if transparent and palette[value] != 0:
+                    raise ValueError(f"image {i}: pixel ({x}, {y}) would invert the background")
+                c.pixels[y * n + x] = None if transparent else palette[value]
+        canvases.append(c)
+    return canvases
 
 
 # ---- contact sheet ---------------------------------------------------------------------------
@@ -371,9 +423,11 @@ def main():
             c = Canvas(size)
             draw(c)
             canvases.append(c)
+        data = ico(canvases)
         with open(os.path.join(args.out, name + ".ico"), "wb") as f:
-            f.write(ico(canvases))
-        drawn.append((rid, canvases))
+            f.write(data)
+        # The sheet shows what the file holds, not what was meant to go into it.
+        drawn.append((rid, read_ico(data)))
     if args.sheet:
         write_sheet(args.sheet, drawn)
 

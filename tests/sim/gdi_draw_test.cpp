@@ -590,6 +590,52 @@ TEST_F(Canvas, DrawIconExPaintsTheOpaquePixelsAtTheIconsSizeOrStretched) {
     EXPECT_FALSE(DrawIconEx(dc_, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL));
 }
 
+TEST_F(Canvas, DrawIconExAndsTheMaskIntoTheBackgroundAndXorsTheImageOntoIt) {
+    // One pixel of each kind over a green background: opaque red, opaque black, transparent
+    // with black (what icons hold under their mask), transparent with white.
+    const COLORREF kRed = RGB(255, 0, 0), kBlack = RGB(0, 0, 0), kInverted = RGB(255, 95, 255);
+    cesim::IconImage image;
+    image.color = cesim::Surface(4, 1, 0);
+    image.color.set(0, 0, 0xFF0000);
+    image.color.set(3, 0, 0xFFFFFF);
+    image.opaque = {1, 1, 0, 0};
+    cesim::IconImage blended = image;
+    blended.blended = true;
+    const struct {
+        const char* what;
+        const cesim::IconImage* icon;
+        UINT flags;
+        COLORREF pixels[4];
+    } cases[] = {
+        {"normal", &image, DI_NORMAL, {kRed, kBlack, kOther, kInverted}},
+        {"image alone, copied", &image, DI_IMAGE, {kRed, kBlack, kBlack, kWhite}},
+        {"mask alone, copied", &image, DI_MASK, {kBlack, kBlack, kWhite, kWhite}},
+        {"neither", &image, 0, {kOther, kOther, kOther, kOther}},
+        {"alpha, normal", &blended, DI_NORMAL, {kRed, kBlack, kOther, kOther}},
+        {"alpha, image alone", &blended, DI_IMAGE, {kRed, kBlack, kOther, kOther}},
+        {"alpha, mask alone", &blended, DI_MASK, {kBlack, kBlack, kWhite, kWhite}},
+    };
+    // The DC's own colours play no part.
+    SetTextColor(dc_, kPen);
+    SetBkColor(dc_, kFill);
+    for (const auto& c : cases) {
+        Clear(dc_, kOther);
+        HICON icon = cesim::CreateIconObject(*c.icon);
+        EXPECT_TRUE(DrawIconEx(dc_, 2, 3, icon, 0, 0, 0, nullptr, c.flags)) << c.what;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(GetPixel(dc_, 2 + x, 3), c.pixels[x]) << c.what << ", pixel " << x;
+        EXPECT_EQ(GetPixel(dc_, 6, 3), kOther) << c.what;
+        DestroyIcon(icon);
+    }
+    // Partly off the surface: only what lies on it changes.
+    Clear(dc_, kOther);
+    HICON icon = cesim::CreateIconObject(image);
+    EXPECT_TRUE(DrawIconEx(dc_, kSize - 2, kSize - 1, icon, 0, 0, 0, nullptr, DI_NORMAL));
+    EXPECT_EQ(GetPixel(dc_, kSize - 2, kSize - 1), kRed);
+    EXPECT_EQ(GetPixel(dc_, kSize - 1, kSize - 1), kBlack);
+    DestroyIcon(icon);
+}
+
 TEST(WindowDC, BeginPaintAndGetDCDrawIntoTheWindowsOwnSurface) {
     cesim::Boot();
     static HWND window = nullptr;

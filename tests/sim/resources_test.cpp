@@ -145,7 +145,8 @@ TEST(ProgramStrings, RejectsNoBufferAndNegativeCapacity) {
     EXPECT_EQ(error, DWORD(ERROR_INVALID_PARAMETER));
 }
 
-TEST(ProgramIcons, EveryGroupHolds16And32At32Bits) {
+TEST(ProgramIcons, EveryGroupHolds16And32AtFourBitsWithAMask) {
+    // What draws alike from CE 4.2 on: a 16-colour palette and an AND mask, no alpha channel.
     for (int id : kIconGroups) {
         const auto group = cesim::FindResourceData(Program(), ResourceId::Ordinal(14),
                                                    ResourceId::Ordinal(uint16_t(id)), 1033);
@@ -155,7 +156,10 @@ TEST(ProgramIcons, EveryGroupHolds16And32At32Bits) {
         std::vector<int> sizes;
         for (const IconDirEntry& e : *entries) {
             EXPECT_EQ(e.width, e.height) << id;
-            EXPECT_EQ(e.bitCount, 32) << id;
+            EXPECT_EQ(e.bitCount, 4) << id;
+            // Header, palette, 4-bit rows, mask rows: nothing more.
+            const uint32_t rows = uint32_t(e.width) * (e.width / 2 + (e.width + 31) / 32 * 4);
+            EXPECT_EQ(e.bytes, 40 + 16 * 4 + rows) << id;
             sizes.push_back(e.width);
         }
         EXPECT_EQ(sizes, (std::vector<int>{16, 32})) << id;
@@ -172,12 +176,17 @@ TEST(ProgramIcons, EveryGroupLoadsAtTheAskedSizeWithAShape) {
             EXPECT_EQ(icon->color.width, size);
             EXPECT_EQ(icon->color.height, size);
             ASSERT_EQ(icon->opaque.size(), size_t(size * size));
-            size_t covered = 0;
-            for (uint8_t o : icon->opaque)
-                covered += o;
-            // A picture, not an empty or a solid square.
+            size_t covered = 0, inverting = 0;
+            for (size_t i = 0; i < icon->opaque.size(); ++i) {
+                covered += icon->opaque[i];
+                // Colour under the mask would be XORed onto whatever lies behind the icon.
+                inverting += !icon->opaque[i] && icon->color.pixels[i] != 0;
+            }
+            // A picture, not an empty or a solid square, over an untouched background.
             EXPECT_GT(covered, icon->opaque.size() / 8) << id << " at " << size;
             EXPECT_LT(covered, icon->opaque.size()) << id << " at " << size;
+            EXPECT_EQ(inverting, 0u) << id << " at " << size;
+            EXPECT_FALSE(icon->blended) << id << " at " << size;
         }
 }
 
@@ -449,17 +458,25 @@ IconImage Decode(const std::vector<uint8_t>& dib) {
     return image ? *image : IconImage();
 }
 
-TEST(IconDecoding, ThirtyTwoBitsUseAlphaWhenThereIsAny) {
+TEST(IconDecoding, ThirtyTwoBitsUseAlphaWhenThereIsAnyAndTheDeviceBlends) {
     // 3 x 2, so that rows are told apart from columns; the mask says "transparent" everywhere.
-    const IconImage withAlpha = Decode(Dib(3, 2, 32, {},
-                                           {{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 127},
-                                            {10, 11, 12, 0, 13, 14, 15, 200, 16, 17, 18, 1}},
-                                           {{0xE0}, {0xE0}}));
+    const std::vector<uint8_t> dib = Dib(3, 2, 32, {},
+                                         {{1, 2, 3, 255, 4, 5, 6, 128, 7, 8, 9, 127},
+                                          {10, 11, 12, 0, 13, 14, 15, 200, 16, 17, 18, 1}},
+                                         {{0xE0}, {0xE0}});
+    const IconImage withAlpha = Decode(dib);
     ASSERT_EQ(withAlpha.color.width, 3);
     ASSERT_EQ(withAlpha.color.height, 2);
     EXPECT_EQ(withAlpha.color.pixels,
               (std::vector<uint32_t>{0x030201, 0x060504, 0x090807, 0x0C0B0A, 0x0F0E0D, 0x121110}));
     EXPECT_EQ(withAlpha.opaque, (std::vector<uint8_t>{1, 1, 0, 0, 1, 0}));
+    EXPECT_TRUE(withAlpha.blended);
+    // A device without alpha blending draws the same bytes through the mask.
+    const auto masked = cesim::DecodeIconImage(ResourceData{dib.data(), dib.size()}, false);
+    ASSERT_TRUE(masked);
+    EXPECT_EQ(masked->opaque, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(masked->blended);
+    EXPECT_EQ(masked->color.pixels, withAlpha.color.pixels);
 
     const IconImage maskOnly = Decode(Dib(
         3, 2, 32, {},
@@ -480,6 +497,9 @@ TEST(IconDecoding, PalettedAndDirectColourDepths) {
         {"1 bit",
          Dib(9, 2, 1, {blue, red}, {{0x40, 0x80}, {0xFF, 0x00}}, mask),
          {0x0000FF, 0xFF0000, 0x0000FF}},
+        {"2 bits",
+         Dib(9, 2, 2, {blue, red, green, red}, {{0x9C, 0, 0x40}, {}}, mask),
+         {0x00FF00, 0xFF0000, 0xFF0000}},
         {"4 bits",
          Dib(9, 2, 4, {blue, red, green}, {{0x12, 0xF0, 0, 0, 0x20}, {}}, mask),
          {0xFF0000, 0x00FF00, 0x000000}}, // index 15 lies past the palette: black
@@ -633,6 +653,64 @@ TEST(ProgramModule, AProgramLoadsItsOwnStringsAndIcons) {
     EXPECT_EQ(seen.missingIconError, DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(seen.wrongTypeError, DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(cesim::ProcessExitReport(process).icons, 0u);
+}
+
+struct AlphaSeen {
+    bool loaded = false;
+    std::vector<uint8_t> opaque;
+    bool blended = false;
+} alphaSeen;
+
+int LoadingAlphaIcon(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    const HICON icon = HICON(LoadImageW(instance, MAKEINTRESOURCE(7), IMAGE_ICON, 2, 1, 0));
+    if (const IconImage* image = cesim::LookupIcon(icon)) {
+        alphaSeen = {true, image->opaque, image->blended};
+        DestroyIcon(icon);
+    }
+    return 0;
+}
+
+TEST(ProgramModule, AlphaChannelsCountFromCe5OnAndTheMaskBefore) {
+    // A 2 x 1 image whose alpha shows its left pixel and whose mask shows its right one.
+    std::vector<uint8_t> group;
+    const std::vector<uint8_t> dib = Dib(2, 1, 32, {}, {{1, 2, 3, 255, 4, 5, 6, 0}}, {{0x80}});
+    for (unsigned v : {0u, 1u, 1u})
+        Put16(group, v);
+    group.insert(group.end(), {2, 1, 0, 0});
+    Put16(group, 1);
+    Put16(group, 32);
+    Put32(group, uint32_t(dib.size()));
+    Put16(group, 9);
+    const Section section = Section()
+                                .Add(ResourceId::Ordinal(3), ResourceId::Ordinal(9), 1033, dib)
+                                .Add(ResourceId::Ordinal(14), ResourceId::Ordinal(7), 1033, group);
+    const struct {
+        int major, minor;
+        std::vector<uint8_t> opaque;
+        bool blended;
+    } cases[] = {
+        {4, 20, {0, 1}, false},
+        {5, 1, {1, 0}, true},
+        {5, 2, {1, 0}, true},
+    };
+    for (const auto& c : cases) {
+        cesim::BootOptions options;
+        options.osMajor = c.major;
+        options.osMinor = c.minor;
+        cesim::Boot(options);
+        alphaSeen = AlphaSeen();
+        cesim::ProgramImage image;
+        image.entry = LoadingAlphaIcon;
+        image.modulePath = u"\\Windows\\alpha.exe";
+        image.resources = section.bytes;
+        const DWORD process = cesim::StartProgram(image);
+        cesim::Settle();
+        for (int i = 0; i < 500 && cesim::ProcessRunning(process); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(alphaSeen.loaded) << c.major << "." << c.minor;
+        EXPECT_EQ(alphaSeen.opaque, c.opaque) << c.major << "." << c.minor;
+        EXPECT_EQ(alphaSeen.blended, c.blended) << c.major << "." << c.minor;
+    }
 }
 
 } // namespace

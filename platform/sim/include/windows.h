@@ -50,6 +50,7 @@ typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* LPVOID;
+typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
@@ -159,6 +160,7 @@ typedef struct _FILETIME {
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
+#define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_BAD_PATHNAME 161L
@@ -675,6 +677,110 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, U
 BOOL DestroyIcon(HICON icon);
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity);
 HMODULE GetModuleHandleW(LPCWSTR moduleName);
+
+// ---- message boxes, the display, the power key ---------------------------------------------
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_DEFMASK 0x00000F00L
+#define MB_APPLMODAL 0x00000000L
+#define MB_SETFOREGROUND 0x00010000L
+#define MB_TOPMOST 0x00040000L
+
+// A modal dialog: the calling thread's messages keep flowing until a button ends it. Returns
+// the button's id, or 0 when no box could be shown or a quit request ended it unanswered.
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+#define MessageBox MessageBoxW
+
+#define BN_CLICKED 0
+
+#define QUERYESCSUPPORT 8
+// Passes an escape to the display driver: above 0 done, 0 not supported, below 0 an error.
+int ExtEscape(HDC dc, int escape, int inputSize, LPCSTR input, int outputSize, LPSTR output);
+
+#define VK_OFF 0xDF
+#define KEYEVENTF_KEYUP 0x0002
+#define KEYEVENTF_SILENT 0x0004
+void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, DWORD extraInfo);
+
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+
+// The device's layout, 192 bytes: it ends with the display orientation.
+typedef struct _devicemodeW {
+    WCHAR dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    short dmOrientation;
+    short dmPaperSize;
+    short dmPaperLength;
+    short dmPaperWidth;
+    short dmScale;
+    short dmCopies;
+    short dmDefaultSource;
+    short dmPrintQuality;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    WCHAR dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmDisplayOrientation;
+} DEVMODEW, *PDEVMODEW, *LPDEVMODEW, DEVMODE, *PDEVMODE, *LPDEVMODE;
+
+#define DM_DISPLAYORIENTATION 0x00800000L
+#define DM_DISPLAYQUERYORIENTATION 0x01000000L
+// Counterclockwise from the panel's own orientation; the values are flags of one mask.
+#define DMDO_0 0
+#define DMDO_90 1
+#define DMDO_180 2
+#define DMDO_270 4
+
+#define CDS_TEST 0x00000002
+#define CDS_RESET 0x40000000
+
+#define DISP_CHANGE_SUCCESSFUL 0
+#define DISP_CHANGE_RESTART 1
+#define DISP_CHANGE_FAILED (-1)
+#define DISP_CHANGE_BADMODE (-2)
+#define DISP_CHANGE_NOTUPDATED (-3)
+#define DISP_CHANGE_BADFLAGS (-4)
+#define DISP_CHANGE_BADPARAM (-5)
+
+// WM_SETTINGCHANGE's wParam after the screen has turned.
+#define SETTINGCHANGE_RESET 0x3002
+
+LONG ChangeDisplaySettingsEx(LPCWSTR deviceName, LPDEVMODEW mode, HWND window, DWORD flags,
+                             LPVOID parameter);
 
 // ---- the entry point every CE GUI program defines -----------------------------------------
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

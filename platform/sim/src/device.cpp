@@ -7,6 +7,7 @@
 #include "kernel.h"
 #include "messages.h"
 #include "processes.h"
+#include "services.h"
 #include "shell.h"
 #include "windowing.h"
 
@@ -80,9 +81,27 @@ void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int o
             ComposeWindow(lock, *child, left, top, screen);
 }
 
+// A fresh registry: the shell's built-in keys, then the driver's .reg file.
+void InstallRegistry(const BootOptions& options) {
+    reg::Clear();
+    SeedThemeColors();
+    if (!options.registryFile.empty()) {
+        std::string error;
+        if (!reg::ImportRegFile(options.registryFile, &error)) {
+            std::fprintf(stderr, "cesim: cannot import %s: %s\n", options.registryFile.c_str(),
+                         error.c_str());
+            std::abort();
+        }
+    }
+}
+
 } // namespace
 
 void Boot(const BootOptions& options) {
+    BootDevice(options, false);
+}
+
+void BootDevice(const BootOptions& options, bool keepStorage) {
     if (S().booted)
         Kernel::Reset();
     {
@@ -104,16 +123,13 @@ void Boot(const BootOptions& options) {
     display.dpiY = options.dpiY ? options.dpiY : options.dpi;
     SetDisplay(display);
     ResetProcesses();
-    reg::Clear();
-    SeedThemeColors();
-    if (!options.registryFile.empty()) {
-        std::string error;
-        if (!reg::ImportRegFile(options.registryFile, &error)) {
-            std::fprintf(stderr, "cesim: cannot import %s: %s\n", options.registryFile.c_str(),
-                         error.c_str());
-            std::abort();
-        }
-    }
+    if (!keepStorage)
+        InstallRegistry(options);
+    BootDisplay(S().options);
+    BootPower(keepStorage);
+    BootPowerManager(keepStorage);
+    BootBluetooth(keepStorage);
+    BootMessageBoxes();
     S().booted = true;
     StartShell(options.taskbar);
 }
@@ -205,10 +221,10 @@ void SetTaskbarRect(const RECT& rect) {
 Surface ComposeScreen() {
     Kernel::Settle();
     Kernel::Lock lock(Kernel::Mutex());
-    Display d;
-    d.width = S().options.width;
-    d.height = S().options.height;
+    Display d = CurrentDisplay(lock);
     Surface screen(d.width, d.height, 0);
+    if (ScreenIsDark(lock))
+        return screen;
     const std::vector<HWND>& top = WindowManager::TopLevel(lock);
     for (auto it = top.rbegin(); it != top.rend(); ++it)
         if (const Window* w = WindowOf(lock, *it))

@@ -503,20 +503,31 @@ BOOL DrawIconImage(const Lock& held, HDC dcHandle, int x, int y, HICON icon, int
         width = c.width;
     if (height <= 0)
         height = c.height;
+    // The mask alone is copied as black and white; the image alone is copied; both together AND
+    // the mask into the background and XOR the image onto that.
+    const bool withMask = (flags & DI_MASK) != 0, withImage = (flags & DI_IMAGE) != 0;
+    const uint32_t black = PixelFor(target, dc->state, RGB(0, 0, 0), false);
+    const uint32_t white = PixelFor(target, dc->state, RGB(255, 255, 255), false);
     for (int j = 0; j < height; ++j)
         for (int i = 0; i < width; ++i) {
+            if (!target.surface->contains(x + i, y + j))
+                continue;
             // Other sizes are stretched by picking the nearest pixel.
             int u = i * c.width / width, v = j * c.height / height;
             bool opaque = image->opaque[size_t(v) * c.width + u] != 0;
             uint32_t pixel = PixelFor(target, dc->state, ColorOfPixel(c.at(u, v)), false);
-            if ((flags & DI_NORMAL) == DI_NORMAL) {
+            uint32_t out = target.surface->at(x + i, y + j) & 0xFFFFFF;
+            if (withImage && image->blended) {
                 if (opaque)
-                    target.surface->set(x + i, y + j, pixel);
-            } else if (flags & DI_IMAGE) {
-                target.surface->set(x + i, y + j, pixel);
-            } else if ((flags & DI_MASK) && opaque) {
-                target.surface->set(x + i, y + j, 0);
+                    out = pixel;
+            } else if (withMask && withImage) {
+                out = (opaque ? 0 : out) ^ pixel;
+            } else if (withMask) {
+                out = opaque ? black : white;
+            } else if (withImage) {
+                out = pixel;
             }
+            target.surface->set(x + i, y + j, out);
         }
     return TRUE;
 }

@@ -322,6 +322,14 @@ Display CurrentDisplay() {
     return S().display;
 }
 
+void SetDisplay(const Kernel::Lock&, const Display& display) {
+    S().display = display;
+}
+
+Display CurrentDisplay(const Kernel::Lock&) {
+    return S().display;
+}
+
 void SetSysColor(int index, COLORREF color) {
     Lock lock(Kernel::Mutex());
     index &= ~SYS_COLOR_INDEX_FLAG;

@@ -16,6 +16,9 @@ struct Display {
 };
 void SetDisplay(const Display& display);
 Display CurrentDisplay();
+// The same with the kernel lock held.
+void SetDisplay(const Kernel::Lock& held, const Display& display);
+Display CurrentDisplay(const Kernel::Lock& held);
 
 // Fills the window's surface with its class background; false when the class has none.
 bool EraseWithClassBrush(Kernel::Lock& lock, HWND window, HDC dc);

@@ -31,6 +31,7 @@ struct State {
     DWORD nextThreadId = 0x100;
     DWORD nextProcessId = 0x1000;
     DWORD now = 0;
+    bool clockHeld = false;
     unsigned generation = 0;
     std::vector<std::function<void(const Kernel::Lock&, Thread&)>> threadEndHooks;
     std::vector<std::function<void(const Kernel::Lock&, Process&)>> processEndHooks;
@@ -254,6 +255,29 @@ void Kernel::TerminateProcess(Lock& lock, Process& process, int exitCode) {
     }
 }
 
+void Kernel::TerminateEveryProcess(Lock& lock, int exitCode) {
+    Thread* self = t_self && t_generation == S().generation ? t_self : nullptr;
+    Process* own = nullptr;
+    std::vector<Process*> others;
+    for (auto& entry : S().processes) {
+        Process* p = entry.second.get();
+        if (p->id == kDriverProcessId || p->ended)
+            continue;
+        if (self && !self->driver && p->id == self->processId)
+            own = p;
+        else
+            others.push_back(p);
+    }
+    for (Process* p : others)
+        TerminateProcess(lock, *p, exitCode);
+    if (own)
+        TerminateProcess(lock, *own, exitCode);
+}
+
+void Kernel::HoldClock(const Lock&, bool hold) {
+    S().clockHeld = hold;
+}
+
 bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs, bool pumpSent) {
     Thread& self = Current(lock);
     DWORD deadline = timeoutMs == INFINITE ? INFINITE : S().now + timeoutMs;
@@ -355,6 +379,8 @@ void Kernel::Advance(DWORD milliseconds) {
     }
     for (;;) {
         Lock lock(Mutex());
+        if (S().clockHeld)
+            break;
         DWORD next = INFINITE;
         for (auto& entry : S().threads) {
             const Thread& t = *entry.second;
@@ -392,6 +418,7 @@ void Kernel::Reset() {
     S().processes.clear();
     S().handles.clear();
     S().now = 0;
+    S().clockHeld = false;
     t_self = nullptr;
 }
 

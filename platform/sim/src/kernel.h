@@ -120,6 +120,13 @@ public:
     static bool CloseHandle(const Lock& held, HANDLE handle);
     static size_t HandleCount(const Lock& held, DWORD processId);
 
+    // Ends every process but the driver's, as a reset does; the caller's own thread, if it is
+    // a simulated one, parks at once.
+    static void TerminateEveryProcess(Lock& lock, int exitCode);
+
+    // While the clock is held, Advance moves nothing: a sleeping device counts no time.
+    static void HoldClock(const Lock& held, bool hold);
+
     static DWORD Now(const Lock& held);
     static void Settle();
     static void Advance(DWORD milliseconds);

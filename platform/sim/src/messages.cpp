@@ -241,7 +241,7 @@ std::optional<HotKeyInfo> HotKeyFor(UINT virtualKey) {
     return std::nullopt;
 }
 
-static void DeliverHardwareKey(UINT virtualKey, bool release) {
+void DeliverHardwareKey(UINT virtualKey, bool release) {
     Lock lock(Kernel::Mutex());
     for (const HotKey& k : S().hotKeys) {
         if (k.virtualKey != virtualKey)

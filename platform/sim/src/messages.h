@@ -26,6 +26,10 @@ void ForgetWindowMessages(const Kernel::Lock& lock, HWND window);
 
 void ResetMessages(const Kernel::Lock& lock);
 
+// A press or release of a hardware key reaches the window that holds it as a hot key. Takes
+// the kernel lock itself and does not settle, so a simulated thread may call it.
+void DeliverHardwareKey(UINT virtualKey, bool release);
+
 struct Window;
 // Keeps a record of a message about to reach the window procedure, when its class is watched.
 void RecordWatchedMessage(const Kernel::Lock& lock, const Window& window, UINT message,

@@ -148,6 +148,22 @@ bool TerminateProgram(DWORD processId, int exitCode) {
     return true;
 }
 
+DWORD StartThreadIn(DWORD processId, std::function<void()> fn) {
+    DWORD id = 0;
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        Process* p = Kernel::FindProcess(lock, processId);
+        if (!p || p->ended)
+            return 0;
+        id = Kernel::StartThread(lock, *p, [fn] {
+            fn();
+            return DWORD(0);
+        });
+    }
+    Kernel::Settle();
+    return id;
+}
+
 size_t OpenHandles(DWORD processId) {
     Kernel::Lock lock(Kernel::Mutex());
     return Kernel::HandleCount(lock, processId);

@@ -101,18 +101,20 @@ SIZE RequestedIconSize(const std::vector<IconDirEntry>& entries, int cx, int cy,
 // Returns an index into entries, or -1 when there are none.
 int PickIconEntry(const std::vector<IconDirEntry>& entries, int width, int height);
 
-// An RT_ICON image: BITMAPINFOHEADER, palette, bottom-up XOR rows, bottom-up AND mask, with 1, 4,
-// 8, 16 (5-5-5), 24 or 32 bits a pixel. A pixel is opaque where the AND mask is 0; a 32-bit
-// image whose alpha is not all zero is opaque where alpha >= 128 instead (its mask may then be
-// left out). Nothing for anything else, PNG-compressed images included.
-std::optional<IconImage> DecodeIconImage(const ResourceData& image);
+// An RT_ICON image: BITMAPINFOHEADER, palette, bottom-up XOR rows, bottom-up AND mask, with 1, 2,
+// 4, 8, 16 (5-5-5), 24 or 32 bits a pixel. A pixel is opaque where the AND mask is 0, and every
+// pixel keeps its XOR colour. With `alphaChannel`, a 32-bit image whose alpha is not all zero
+// is opaque where alpha >= 128 instead and blended (its mask may then be left out); without it
+// the alpha bytes are ignored. Nothing for anything else, PNG-compressed images included.
+std::optional<IconImage> DecodeIconImage(const ResourceData& image, bool alphaChannel = true);
 
 // Nearest-neighbour scaling of colours and coverage.
 IconImage ScaleIconImage(const IconImage& image, int width, int height);
 
-// LoadImageW(IMAGE_ICON) over a section, short of making the handle.
+// LoadImageW(IMAGE_ICON) over a section, short of making the handle; `alphaChannel` as for
+// DecodeIconImage (LoadImageW passes whether the device runs CE 5.0 or later).
 std::optional<IconImage> LoadIconFromSection(const std::vector<uint8_t>& section,
                                              const ResourceId& name, int cx, int cy, UINT flags,
-                                             DWORD* error);
+                                             DWORD* error, bool alphaChannel = true);
 
 } // namespace cesim

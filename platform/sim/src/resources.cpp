@@ -5,6 +5,8 @@
 
 #include "resource_section.h"
 
+#include <cesim/device.h>
+
 #include "icons.h"
 #include "modules.h"
 
@@ -353,7 +355,7 @@ int PickIconEntry(const std::vector<IconDirEntry>& entries, int width, int heigh
     return best;
 }
 
-std::optional<IconImage> DecodeIconImage(const ResourceData& image) {
+std::optional<IconImage> DecodeIconImage(const ResourceData& image, bool alphaChannel) {
     const Bytes bytes(image);
     uint32_t headerSize, compression, colorsUsed;
     uint32_t rawWidth, rawHeight;
@@ -368,8 +370,9 @@ std::optional<IconImage> DecodeIconImage(const ResourceData& image) {
         planes != 1 || compression != 0)
         return std::nullopt;
     const int height = fullHeight / 2;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
-        bitCount != 32)
+    // CE reads 2-bit images too, which desktop Windows does not.
+    if (bitCount != 1 && bitCount != 2 && bitCount != 4 && bitCount != 8 && bitCount != 16 &&
+        bitCount != 24 && bitCount != 32)
         return std::nullopt;
 
     // Deeper images may still carry a colour table, which the pixels follow.
@@ -411,7 +414,7 @@ std::optional<IconImage> DecodeIconImage(const ResourceData& image) {
             } else {
                 const uint8_t* q = row + size_t(x) * (bitCount / 8);
                 pixel = Pixel(q[0], q[1], q[2]);
-                if (bitCount == 32) {
+                if (bitCount == 32 && alphaChannel) {
                     alpha[size_t(y) * width + x] = q[3];
                     anyAlpha = anyAlpha || q[3] != 0;
                 }
@@ -422,6 +425,7 @@ std::optional<IconImage> DecodeIconImage(const ResourceData& image) {
     if (anyAlpha) {
         for (size_t i = 0; i < alpha.size(); ++i)
             out.opaque[i] = alpha[i] >= 128;
+        out.blended = true;
     } else {
         if (!hasMask)
             return std::nullopt;
@@ -438,6 +442,7 @@ IconImage ScaleIconImage(const IconImage& image, int width, int height) {
     IconImage out;
     out.color = Surface(width, height);
     out.opaque.assign(size_t(width) * height, 0);
+    out.blended = image.blended;
     const int sw = image.color.width, sh = image.color.height;
     if (sw <= 0 || sh <= 0)
         return out;
@@ -454,7 +459,7 @@ IconImage ScaleIconImage(const IconImage& image, int width, int height) {
 
 std::optional<IconImage> LoadIconFromSection(const std::vector<uint8_t>& section,
                                              const ResourceId& name, int cx, int cy, UINT flags,
-                                             DWORD* error) {
+                                             DWORD* error, bool alphaChannel) {
     if (cx < 0 || cy < 0 || cx > kMaxIconSize || cy > kMaxIconSize) {
         Fail(error, ERROR_INVALID_PARAMETER);
         return std::nullopt;
@@ -474,7 +479,7 @@ std::optional<IconImage> LoadIconFromSection(const std::vector<uint8_t>& section
                                             ResourceId::Ordinal(entry.iconId), std::nullopt, error);
     if (!imageData)
         return std::nullopt;
-    auto image = DecodeIconImage(*imageData);
+    auto image = DecodeIconImage(*imageData, alphaChannel);
     if (!image) {
         Fail(error, kErrorInvalidData);
         return std::nullopt;
@@ -513,8 +518,11 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, U
         return nullptr;
     }
     DWORD error = 0;
+    // Per-pixel alpha came to GDI with CE 5.0 (AlphaBlend); before, every icon draws through
+    // its mask.
+    const bool alphaChannel = cesim::BootedWith().osMajor >= 5;
     auto image = cesim::LoadIconFromSection(*section, cesim::ResourceId::FromPointer(name), cx, cy,
-                                            flags, &error);
+                                            flags, &error, alphaChannel);
     if (!image) {
         SetLastError(error);
         return nullptr;

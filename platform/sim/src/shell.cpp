@@ -92,7 +92,30 @@ void PaintDesktop(HWND window) {
     std::fill(w->surface.pixels.begin(), w->surface.pixels.end(), 0xFFFFFFu);
 }
 
+// After the screen has turned, the taskbar spans the new width and the desktop the new screen.
+void LayOutShell() {
+    Display display = CurrentDisplay();
+    HWND taskbar, desktop;
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        taskbar = S().taskbar;
+        desktop = S().desktop;
+    }
+    RECT bar = {0, 0, 0, 0};
+    if (taskbar && GetWindowRect(taskbar, &bar) && bar.right - bar.left != display.width)
+        SetWindowPos(taskbar, nullptr, 0, 0, display.width, bar.bottom - bar.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    SetWindowPos(desktop, nullptr, 0, 0, display.width, display.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Both windows hear of the turn; the desktop's copy lays out the two.
+    if (message == WM_SETTINGCHANGE && wParam == SETTINGCHANGE_RESET) {
+        if (window == DesktopWindow())
+            LayOutShell();
+        return 0;
+    }
     if (message == WM_PAINT) {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);

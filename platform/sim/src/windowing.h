@@ -45,6 +45,9 @@ public:
     static HWND NextToPaint(const Kernel::Lock& held, DWORD threadId);
     // A press of the stylus on window brings its program to the front, when it may activate.
     static void ActivateForInput(const Kernel::Lock& held, HWND window);
+    // The system moves a window after the screen has turned: the new place takes effect at
+    // once and WM_SIZE is posted, so that a program that does not answer holds nothing up.
+    static void PlaceAfterDisplayChange(const Kernel::Lock& held, HWND window, const RECT& rect);
     static void Reset(const Kernel::Lock& held);
 };
 

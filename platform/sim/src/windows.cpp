@@ -271,6 +271,18 @@ void WindowManager::ActivateForInput(const Kernel::Lock& held, HWND window) {
     S().foreground = w->handle;
 }
 
+void WindowManager::PlaceAfterDisplayChange(const Kernel::Lock& held, HWND window,
+                                            const RECT& rect) {
+    Window* w = Find(held, window);
+    if (!w)
+        return;
+    w->rect = rect;
+    ResizeSurface(*w);
+    Invalidate(held, *w);
+    PostToWindow(held, window, WM_SIZE, 0,
+                 MAKELPARAM(rect.right - rect.left, rect.bottom - rect.top));
+}
+
 void WindowManager::Reset(const Kernel::Lock&) {
     S().classes.clear();
     S().windows.clear();

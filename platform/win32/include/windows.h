@@ -38,6 +38,56 @@
 // KernelIoControl's soft reset: CTL_CODE(FILE_DEVICE_HAL, 15, METHOD_BUFFERED, FILE_ANY_ACCESS).
 #define IOCTL_HAL_REBOOT 0x0101003C
 
+// The power key. On the desktop 0xDF is an OEM key and flag 4 sends a character, so
+// keybd_event is guarded below.
+#define VK_OFF 0xDF
+#define KEYEVENTF_SILENT 0x0004
+
+// WM_SETTINGCHANGE's wParam after CE's screen has turned.
+#define SETTINGCHANGE_RESET 0x3002
+
+// ---- the display settings record of CE ---------------------------------------------------------
+
+// CE's DEVMODEW is 192 bytes and ends with the orientation, where the desktop's record keeps
+// printer and panning fields; its orientation flags have values of their own too.
+typedef struct CeDevModeW {
+    WCHAR dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    short dmOrientation;
+    short dmPaperSize;
+    short dmPaperLength;
+    short dmPaperWidth;
+    short dmScale;
+    short dmCopies;
+    short dmDefaultSource;
+    short dmPrintQuality;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    WCHAR dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmDisplayOrientation;
+} CeDevModeW;
+#define DEVMODEW CeDevModeW
+
+#undef DM_DISPLAYORIENTATION
+#define DM_DISPLAYORIENTATION 0x00800000L
+#define DM_DISPLAYQUERYORIENTATION 0x01000000L
+#define DMDO_0 0
+#undef DMDO_270
+#define DMDO_270 4
+
 // ---- calls that mean something else on the desktop ------------------------------------------
 
 #ifdef __cplusplus
@@ -73,6 +123,19 @@ DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacit
 BOOL WINAPI CeRegisterHotKey(HWND window, int id, UINT modifiers, UINT virtualKey);
 #undef RegisterHotKey
 #define RegisterHotKey CeRegisterHotKey
+
+// CE turns its screen through ChangeDisplaySettingsEx and CE's record. A desktop has no screen
+// to turn for a program: the stand-in keeps the orientation for this process, answers the
+// queries from it and refuses the values CE does not know.
+LONG WINAPI CeChangeDisplaySettingsEx(LPCWSTR deviceName, CeDevModeW* mode, HWND window,
+                                      DWORD flags, LPVOID parameter);
+#undef ChangeDisplaySettingsEx
+#define ChangeDisplaySettingsEx CeChangeDisplaySettingsEx
+
+// The power key is never typed into the program in front: the desktop has no such key, and
+// the stand-in drops it. Other keys go through without CE's silent flag.
+void WINAPI CeKeybdEvent(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR extraInfo);
+#define keybd_event CeKeybdEvent
 
 #ifdef __cplusplus
 }

@@ -27,6 +27,10 @@ struct BootOptions {
     std::string registryFile;   // REGEDIT4 text imported after the built-in keys
     std::string fileRoot;       // host folder behind the device's "\"; empty: a fresh temp dir
     bool taskbar = true;        // false: a shell that has no taskbar window
+    // The display driver: whether it knows the power-management escape, and the rotations
+    // it accepts besides portrait (DMDO_90, DMDO_180, DMDO_270 flags).
+    bool displayPowerEscape = true;
+    DWORD rotations = DMDO_90 | DMDO_180 | DMDO_270;
 };
 
 // Boots a device. A second call reboots: every program is gone and the state is fresh.
@@ -84,6 +88,10 @@ size_t LiveThreads(DWORD processId);
 // Runs fn on a new simulated thread in a process of its own (a stand-in for another program)
 // and returns the process id. The thread's end ends the process.
 DWORD StartHelperProcess(const std::u16string& modulePath, std::function<void()> fn);
+
+// Runs fn on a new simulated thread of a running process, as if the process had started it,
+// and settles; returns the thread's id, or 0 when the process is not running.
+DWORD StartThreadIn(DWORD processId, std::function<void()> fn);
 
 // A process whose OpenProcess is refused, as with a protected system process.
 void SetProcessOpenable(DWORD processId, bool openable);
