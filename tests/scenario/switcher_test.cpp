@@ -263,6 +263,21 @@ TEST(Switcher, OneTaskOpensNothingAndTheKeyStaysWithTheButton) {
     EXPECT_EQ(HotKeyHolder().modifiers, UINT(MOD_WIN | MOD_KEYUP));
 }
 
+TEST(Switcher, AClassThatCannotBeRegisteredOnlyKeepsTheSwitcherShut) {
+    vexotest::BootDevice(96, vexotest::SettingsText({kKeySetting}));
+    vexotest::StartWindowProgram(u"Notes");
+    vexotest::StartWindowProgram(u"Mail");
+    // The switcher's class is the first the program registers.
+    cesim::InjectFailure("RegisterClassW", ERROR_CLASS_ALREADY_EXISTS, 1);
+    vexotest::StartVexo();
+    ASSERT_TRUE(vexotest::FindButtonWindow());
+    ShortPress();
+    EXPECT_FALSE(Switcher());
+    EXPECT_EQ(HotKeyHolder().window, vexotest::FindButtonWindow());
+    EXPECT_EQ(HotKeyHolder().modifiers, UINT(MOD_WIN | MOD_KEYUP));
+    cesim::ClearFailures();
+}
+
 // What painting takes it gives back: GDI objects, the shell's icons, heap blocks.
 TEST(Switcher, PaintingAndClosingGiveBackWhatTheyTake) {
     vexotest::BootWithNotes(96, {kKeySetting});

@@ -76,8 +76,9 @@ void ComposeWindow(const Kernel::Lock& lock, const Window& w, int originX, int o
     int left = originX + w.rect.left, top = originY + w.rect.top;
     ComposeFrame(lock, w, left, top, screen);
     // The surface holds the client area, which starts inside the frame.
-    left += FrameThickness(lock, w);
-    top += FrameThickness(lock, w);
+    SIZE frame = FrameThickness(lock, w);
+    left += frame.cx;
+    top += frame.cy;
     for (int y = 0; y < w.surface.height; ++y) {
         for (int x = 0; x < w.surface.width; ++x) {
             uint32_t p = w.surface.at(x, y);
@@ -128,7 +129,13 @@ void BootDevice(const BootOptions& options, bool keepStorage) {
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
     MakeShellFolders();
-    SetDisplay(Display{options.width, options.height, options.dpi});
+    Display display;
+    display.width = options.width;
+    display.height = options.height;
+    display.dpi = options.dpi;
+    display.dpiX = options.dpiX ? options.dpiX : options.dpi;
+    display.dpiY = options.dpiY ? options.dpiY : options.dpi;
+    SetDisplay(display);
     ResetProcesses();
     if (!keepStorage)
         InstallRegistry(options);
@@ -174,6 +181,8 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.windows = p->leftWindows;
         report.handles = p->leftHandles;
         report.menus = p->leftMenus;
+        report.hotKeys = p->leftHotKeys;
+        report.timers = p->leftTimers;
     }
     return report;
 }
@@ -214,6 +223,7 @@ std::optional<WindowInfo> Inspect(HWND window) {
     info.visible = (w->style & WS_VISIBLE) != 0;
     info.threadId = w->threadId;
     info.processId = w->processId;
+    info.placements = w->placements;
     return info;
 }
 

@@ -15,8 +15,8 @@ namespace {
 const int kBorderAt96Dpi = 1;
 const int kDialogFrameAt96Dpi = 3;
 
-int Scaled(const Kernel::Lock& held, int n) {
-    return (n * gdi::DisplayDpi(held) + 48) / 96;
+SIZE Scaled(const Kernel::Lock& held, int n) {
+    return SIZE{(n * gdi::DisplayDpiX(held) + 48) / 96, (n * gdi::DisplayDpiY(held) + 48) / 96};
 }
 
 bool HasCaption(DWORD style) {
@@ -37,71 +37,73 @@ uint32_t SysPixel(const Kernel::Lock& held, int index) {
     return PixelFromColorref(color);
 }
 
-// One ring of the frame, `width` pixels thick, `inset` pixels inside the window's edge:
-// `light` on its top and left sides, `dark` on its bottom and right ones, which own the two
-// corners where the sides meet.
-void Ring(Surface& screen, int left, int top, int width, int height, int inset, int thickness,
-          uint32_t light, uint32_t dark) {
-    for (int k = inset; k < inset + thickness; ++k) {
-        int x0 = left + k, y0 = top + k;
-        int x1 = left + width - 1 - k, y1 = top + height - 1 - k;
-        if (x1 < x0 || y1 < y0)
-            return;
-        for (int x = x0; x <= x1; ++x) {
-            screen.set(x, y0, x == x1 ? dark : light);
-            screen.set(x, y1, dark);
-        }
-        for (int y = y0; y <= y1; ++y) {
-            screen.set(x0, y, y == y1 ? dark : light);
-            screen.set(x1, y, dark);
-        }
-    }
+// The colour of a frame pixel (x, y) of a window width x height: rings `band` thick from the
+// outside in, each light on its top and left sides and dark on its bottom and right ones,
+// which own the corners where the sides meet.
+uint32_t FramePixel(const uint32_t (&rings)[3][2], int x, int y, int width, int height,
+                    SIZE band) {
+    bool right = x >= width - 1 - x, bottom = y >= height - 1 - y;
+    int across = (right ? width - 1 - x : x) / band.cx;
+    int down = (bottom ? height - 1 - y : y) / band.cy;
+    int ring = std::min(std::min(across, down), 2);
+    bool dark = across < down ? right : down < across ? bottom : right || bottom;
+    return rings[ring][dark ? 1 : 0];
 }
 
 } // namespace
 
-int FrameThickness(const Kernel::Lock& held, DWORD style, DWORD exStyle) {
+SIZE FrameThickness(const Kernel::Lock& held, DWORD style, DWORD exStyle) {
     if (HasDialogFrame(style, exStyle))
         return Scaled(held, kDialogFrameAt96Dpi);
     if (HasThinFrame(style))
         return Scaled(held, kBorderAt96Dpi);
-    return 0;
+    return SIZE{0, 0};
 }
 
-int FrameThickness(const Kernel::Lock& held, const Window& window) {
+SIZE FrameThickness(const Kernel::Lock& held, const Window& window) {
     return FrameThickness(held, window.style, window.exStyle);
 }
 
 RECT ClientRectInWindow(const Kernel::Lock& held, const Window& window) {
-    int frame = FrameThickness(held, window);
-    int width = std::max<LONG>(0, window.rect.right - window.rect.left - 2 * frame);
-    int height = std::max<LONG>(0, window.rect.bottom - window.rect.top - 2 * frame);
-    return RECT{frame, frame, frame + width, frame + height};
+    SIZE frame = FrameThickness(held, window);
+    int width = std::max<LONG>(0, window.rect.right - window.rect.left - 2 * frame.cx);
+    int height = std::max<LONG>(0, window.rect.bottom - window.rect.top - 2 * frame.cy);
+    return RECT{frame.cx, frame.cy, frame.cx + width, frame.cy + height};
 }
 
 POINT ClientOrigin(const Kernel::Lock& held, const Window& window) {
     RECT screen = WindowManager::ScreenRect(held, window);
-    int frame = FrameThickness(held, window);
-    return POINT{screen.left + frame, screen.top + frame};
+    SIZE frame = FrameThickness(held, window);
+    return POINT{screen.left + frame.cx, screen.top + frame.cy};
 }
 
 void ComposeFrame(const Kernel::Lock& held, const Window& window, int left, int top,
                   Surface& screen) {
+    SIZE frame = FrameThickness(held, window);
+    if (frame.cx <= 0 || frame.cy <= 0)
+        return;
+    uint32_t rings[3][2];
+    SIZE band = frame;
+    if (HasDialogFrame(window.style, window.exStyle)) {
+        band = Scaled(held, kBorderAt96Dpi);
+        uint32_t face = SysPixel(held, COLOR_BTNFACE);
+        uint32_t raised[3][2] = {
+            {SysPixel(held, COLOR_3DLIGHT), SysPixel(held, COLOR_3DDKSHADOW)},
+            {SysPixel(held, COLOR_BTNHIGHLIGHT), SysPixel(held, COLOR_BTNSHADOW)},
+            {face, face}};
+        std::copy(&raised[0][0], &raised[0][0] + 6, &rings[0][0]);
+    } else {
+        std::fill(&rings[0][0], &rings[0][0] + 6, SysPixel(held, COLOR_WINDOWFRAME));
+    }
     int width = window.rect.right - window.rect.left;
     int height = window.rect.bottom - window.rect.top;
-    if (HasDialogFrame(window.style, window.exStyle)) {
-        int band = Scaled(held, kBorderAt96Dpi);
-        Ring(screen, left, top, width, height, 0, band, SysPixel(held, COLOR_3DLIGHT),
-             SysPixel(held, COLOR_3DDKSHADOW));
-        Ring(screen, left, top, width, height, band, band, SysPixel(held, COLOR_BTNHIGHLIGHT),
-             SysPixel(held, COLOR_BTNSHADOW));
-        uint32_t face = SysPixel(held, COLOR_BTNFACE);
-        int rest = FrameThickness(held, window) - 2 * band;
-        Ring(screen, left, top, width, height, 2 * band, rest, face, face);
-    } else if (HasThinFrame(window.style)) {
-        uint32_t line = SysPixel(held, COLOR_WINDOWFRAME);
-        Ring(screen, left, top, width, height, 0, FrameThickness(held, window), line, line);
-    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool inside = x >= frame.cx && x < width - frame.cx && y >= frame.cy &&
+                          y < height - frame.cy;
+            if (!inside)
+                screen.set(left + x, top + y, FramePixel(rings, x, y, width, height, band));
+        }
 }
 
 } // namespace cesim
@@ -112,6 +114,7 @@ extern "C" BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD ex
     if (!rect)
         return FALSE;
     Kernel::Lock lock(Kernel::Mutex());
-    InflateRect(rect, FrameThickness(lock, style, exStyle), FrameThickness(lock, style, exStyle));
+    SIZE frame = FrameThickness(lock, style, exStyle);
+    InflateRect(rect, frame.cx, frame.cy);
     return TRUE;
 }

@@ -5,9 +5,10 @@
 
 namespace cesim {
 
-// Pixels the frame takes on each side of the window (0 for none), at the display's DPI.
-int FrameThickness(const Kernel::Lock& held, DWORD style, DWORD exStyle);
-int FrameThickness(const Kernel::Lock& held, const Window& window);
+// Pixels the frame takes on the left and right (cx) and above and below (cy), 0 for none, at
+// the display's horizontal and vertical DPI.
+SIZE FrameThickness(const Kernel::Lock& held, DWORD style, DWORD exStyle);
+SIZE FrameThickness(const Kernel::Lock& held, const Window& window);
 
 // The client area's size and where it starts, in the window's own coordinates.
 RECT ClientRectInWindow(const Kernel::Lock& held, const Window& window);

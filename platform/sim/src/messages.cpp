@@ -134,13 +134,22 @@ void FireTimers(const Lock& held, DWORD now) {
 
 bool RegisterTimerHooks() {
     Kernel::OnNextDue(NextTimerDue, FireTimers);
-    Kernel::OnThreadEnd([](const Lock&, Thread& thread) {
+    Kernel::OnThreadEnd([](const Lock& held, Thread& thread) {
         auto& timers = S().timers;
+        // Window timers still set count as left behind; whichever of this and the window
+        // manager's end hook runs first counts them, the other finds them gone.
+        if (Process* process = Kernel::FindProcess(held, thread.processId))
+            for (const Timer& t : timers)
+                process->leftTimers += t.threadId == thread.id && t.window ? 1 : 0;
         timers.erase(std::remove_if(timers.begin(), timers.end(),
                                     [&](const Timer& t) { return t.threadId == thread.id; }),
                      timers.end());
-        // A thread's hot keys end with it, those of its windows as much as its own.
+        // A thread's hot keys end with it, those of its windows as much as its own; those of
+        // windows count as left behind, as the timers do.
         auto& keys = S().hotKeys;
+        if (Process* process = Kernel::FindProcess(held, thread.processId))
+            for (const HotKey& k : keys)
+                process->leftHotKeys += k.threadId == thread.id && k.window ? 1 : 0;
         keys.erase(std::remove_if(keys.begin(), keys.end(),
                                   [&](const HotKey& k) { return k.threadId == thread.id; }),
                    keys.end());
@@ -169,6 +178,7 @@ LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wPa
     if (!w || !w->proc)
         return 0;
     WNDPROC proc = w->proc;
+    RecordWatchedMessage(lock, *w, message, wParam, lParam);
     lock.unlock();
     LRESULT result = proc(window, message, wParam, lParam);
     lock.lock();
@@ -214,6 +224,13 @@ bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wP
     return true;
 }
 
+void CountWindowMessages(const Kernel::Lock&, HWND window, size_t* timers, size_t* hotKeys) {
+    for (const Timer& t : S().timers)
+        *timers += t.window == window ? 1 : 0;
+    for (const HotKey& k : S().hotKeys)
+        *hotKeys += k.window == window ? 1 : 0;
+}
+
 void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
     auto& timers = S().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(),
@@ -225,10 +242,11 @@ void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
                keys.end());
 }
 
-void ResetMessages(const Kernel::Lock&) {
+void ResetMessages(const Kernel::Lock& lock) {
     S().longestQueueWait.clear();
     S().timers.clear();
     S().hotKeys.clear();
+    ResetMessageWatch(lock);
 }
 
 DWORD LongestQueueWait(DWORD threadId) {

@@ -17,11 +17,13 @@ extern "C" int GetSystemMetrics(int index) {
     case SM_CYDRAG:
         return (kDragSlackAt96Dpi * display.dpi + 48) / 96;
     case SM_CXBORDER:
+        return (display.dpiX + 48) / 96;
     case SM_CYBORDER:
-        return (display.dpi + 48) / 96;
+        return (display.dpiY + 48) / 96;
     case SM_CXDLGFRAME:
+        return (3 * display.dpiX + 48) / 96;
     case SM_CYDLGFRAME:
-        return (3 * display.dpi + 48) / 96;
+        return (3 * display.dpiY + 48) / 96;
     }
     return 0;
 }

@@ -47,8 +47,8 @@ bool Shown(const Window* w) {
 
 // p, given in the coordinates w's rect is in, in w's client coordinates.
 POINT ClientPoint(const Lock& held, const Window& w, POINT p) {
-    int frame = FrameThickness(held, w);
-    return POINT{p.x - w.rect.left - frame, p.y - w.rect.top - frame};
+    SIZE frame = FrameThickness(held, w);
+    return POINT{p.x - w.rect.left - frame.cx, p.y - w.rect.top - frame.cy};
 }
 
 // p is in w's client coordinates.
