@@ -40,8 +40,7 @@ uint32_t SysPixel(const Kernel::Lock& held, int index) {
 // The colour of a frame pixel (x, y) of a window width x height: rings `band` thick from the
 // outside in, each light on its top and left sides and dark on its bottom and right ones,
 // which own the corners where the sides meet.
-uint32_t FramePixel(const uint32_t (&rings)[3][2], int x, int y, int width, int height,
-                    SIZE band) {
+uint32_t FramePixel(const uint32_t (&rings)[3][2], int x, int y, int width, int height, SIZE band) {
     bool right = x >= width - 1 - x, bottom = y >= height - 1 - y;
     int across = (right ? width - 1 - x : x) / band.cx;
     int down = (bottom ? height - 1 - y : y) / band.cy;
@@ -99,8 +98,8 @@ void ComposeFrame(const Kernel::Lock& held, const Window& window, int left, int 
     int height = window.rect.bottom - window.rect.top;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            bool inside = x >= frame.cx && x < width - frame.cx && y >= frame.cy &&
-                          y < height - frame.cy;
+            bool inside =
+                x >= frame.cx && x < width - frame.cx && y >= frame.cy && y < height - frame.cy;
             if (!inside)
                 screen.set(left + x, top + y, FramePixel(rings, x, y, width, height, band));
         }
