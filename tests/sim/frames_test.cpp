@@ -124,6 +124,26 @@ INSTANTIATE_TEST_SUITE_P(Windows, Frame,
                                     std::to_string(std::get<0>(info.param));
                          });
 
+TEST(Frame, ItsSidesFollowTheHorizontalDpiAndItsTopAndBottomTheVertical) {
+    cesim::BootOptions options;
+    options.dpiX = 192;
+    options.dpiY = 96;
+    cesim::Boot(options);
+    cesim::SimProgram program;
+    cesim::SimWindow window;
+    window.style = WS_POPUP | WS_VISIBLE | WS_BORDER;
+    window.exStyle = WS_EX_DLGMODALFRAME;
+    window.rect = RECT{20, 100, 220, 160};
+    program.windows.push_back(window);
+    HWND framed = cesim::StartSimulatedProgram(program).windows[0];
+    EXPECT_EQ(GetSystemMetrics(SM_CXDLGFRAME), 6);
+    EXPECT_EQ(GetSystemMetrics(SM_CYDLGFRAME), 3);
+    RECT client;
+    GetClientRect(framed, &client);
+    EXPECT_EQ(client.right, 200 - 12);
+    EXPECT_EQ(client.bottom, 60 - 6);
+}
+
 TEST(HotKeys, AKeyMovesBetweenWindowsOfItsThreadAndEndsWithTheThread) {
     cesim::Boot();
     cesim::SimProgram other;
