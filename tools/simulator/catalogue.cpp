@@ -30,8 +30,10 @@ cesim::SimProgram Describe(const std::string& name) {
     cesim::SimProgram program;
     cesim::SimWindow window;
     window.rect = BelowTaskbar();
-    window.style = WS_VISIBLE | WS_CAPTION;
+    // A program without a caption of its own leaves its close button (X) to the taskbar.
+    window.style = WS_VISIBLE;
     if (name == "ok") {
+        window.style |= WS_CAPTION;
         program.modulePath = u"\\Windows\\ctlpnl.exe";
         window.title = u"Settings";
         window.exStyle = WS_EX_CAPTIONOKBTN;
@@ -41,6 +43,7 @@ cesim::SimProgram Describe(const std::string& name) {
     } else if (name == "sheet") {
         program.modulePath = u"\\Windows\\ctlpnl.exe";
         window.title = u"Owner Information";
+        window.style |= WS_CAPTION;
         window.exStyle = WS_EX_CAPTIONOKBTN;
     } else if (name == "hang") {
         program.modulePath = u"\\Program Files\\Backup\\backup.exe";

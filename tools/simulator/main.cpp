@@ -31,6 +31,8 @@ void Usage() {
         "  --headless            no window: play --script and end\n"
         "  --frame-stats         print the window's median and worst frame time at the end\n"
         "  --help                this text\n"
+        "Exit codes: 0 done, 1 the device or a script's action failed, 2 a bad option or\n"
+        "script line, 3 no window could be opened and there is no --script to play.\n"
         "\n"
         "The window\n"
         "%s"
@@ -51,6 +53,9 @@ void Usage() {
                 "    key [MS]              wait MS                 cfg VEXOCFG-ARGUMENTS\n"
                 "    rotate 0|90|180|270   reload                  shot NAME\n");
 }
+
+// Tells `make run` to play the demo headless instead.
+const int kExitNoWindow = 3;
 
 int BadOption(const std::string& why) {
     std::fprintf(stderr, "vexo-sim: %s (see --help)\n", why.c_str());
@@ -109,7 +114,7 @@ int main(int argc, char** argv) {
                          "vexo-sim: no window (%s); give --script FILE to play a "
                          "session headless\n",
                          why.c_str());
-            return 1;
+            return kExitNoWindow;
         }
         std::printf("no window (%s): playing %s headless\n", why.c_str(), script.c_str());
         headless = true;

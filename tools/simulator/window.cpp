@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 namespace vexosim {
 
@@ -328,6 +329,12 @@ int DeviceWindow::Run() {
 } // namespace
 
 bool WindowAvailable(std::string* why) {
+    // Without a desktop SDL would try the console's own display drivers, which is no window.
+    if (!getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY") && !getenv("SDL_VIDEODRIVER")) {
+        if (why)
+            *why = "no DISPLAY";
+        return false;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         if (why)
             *why = SDL_GetError();
