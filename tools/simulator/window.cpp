@@ -44,20 +44,38 @@ double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-class FrameTimes {
+// Median and worst of one part of the frame, in milliseconds.
+class Timings {
 public:
+    explicit Timings(const char* name) : name_(name) {}
     void Add(double ms) { times_.push_back(ms); }
     void Print() const {
         if (times_.empty())
             return;
         std::vector<double> sorted = times_;
         std::sort(sorted.begin(), sorted.end());
-        std::printf("frames: %zu, median %.2f ms, worst %.2f ms\n", sorted.size(),
+        std::printf("%-8s %6zu frames, median %.2f ms, worst %.2f ms\n", name_, sorted.size(),
                     sorted[sorted.size() / 2], sorted.back());
     }
 
 private:
+    const char* name_;
     std::vector<double> times_;
+};
+
+// What one frame costs: the whole, the device's own time (input, clock, script), composing the
+// screen and showing it.
+struct FrameTimes {
+    Timings frame{"frame"};
+    Timings device{"device"};
+    Timings compose{"compose"};
+    Timings show{"show"};
+    void Print() const {
+        frame.Print();
+        device.Print();
+        compose.Print();
+        show.Print();
+    }
 };
 
 class DeviceWindow {
@@ -91,6 +109,8 @@ private:
     SDL_Texture* texture_ = nullptr;
     int textureWidth_ = 0;
     int textureHeight_ = 0;
+    cesim::Surface shown_;
+    bool exposed_ = true; // the display lost what the window showed
     bool quit_ = false;
     bool keyHeld_ = false;
     size_t nextAction_ = 0;
@@ -237,6 +257,10 @@ void DeviceWindow::OnEvent(const SDL_Event& event) {
     case SDL_QUIT:
         quit_ = true;
         break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
+            exposed_ = true;
+        break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         OnMouseButton(event.button, event.type == SDL_MOUSEBUTTONDOWN);
@@ -275,7 +299,15 @@ void DeviceWindow::FollowWallClock() {
 }
 
 void DeviceWindow::Present() {
+    Clock::time_point start = Clock::now();
     cesim::Surface screen = cesim::ComposeScreen();
+    frames_.compose.Add(MillisecondsSince(start));
+    // An unchanged screen is not sent to the display again: an idle device costs little.
+    if (!exposed_ && screen.width == shown_.width && screen.height == shown_.height &&
+        screen.pixels == shown_.pixels)
+        return;
+    exposed_ = false;
+    start = Clock::now();
     if (screen.width != textureWidth_ || screen.height != textureHeight_) {
         if (texture_)
             SDL_DestroyTexture(texture_);
@@ -289,6 +321,8 @@ void DeviceWindow::Present() {
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
+    frames_.show.Add(MillisecondsSince(start));
+    shown_ = std::move(screen);
 }
 
 int DeviceWindow::Run() {
@@ -311,9 +345,10 @@ int DeviceWindow::Run() {
         }
         for (const std::string& line : session_.TakeNews())
             Report(line);
+        frames_.device.Add(MillisecondsSince(frameStart));
         Present();
         double spent = MillisecondsSince(frameStart);
-        frames_.Add(spent);
+        frames_.frame.Add(spent);
         if (spent < kFrameMs)
             SDL_Delay(Uint32(kFrameMs - spent));
     }
