@@ -317,10 +317,12 @@ bool Session::Play(const Action& action, std::string* error) {
     case Action::Kind::Shot: {
         std::string path;
         ok = Screenshot(action.name, &path);
-        if (ok)
+        if (ok) {
             std::printf("screenshot: %s\n", path.c_str());
-        else
+            std::fflush(stdout);
+        } else {
             why = "cannot write " + path;
+        }
         break;
     }
     }
