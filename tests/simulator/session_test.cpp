@@ -42,6 +42,27 @@ protected:
     std::unique_ptr<Session> session_;
 };
 
+// One program per session: each of the catalogue's kinds under a tap on the button.
+class CatalogueTest : public SessionTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CatalogueTest, ATapOnTheButtonEndsTheProgramInFrontItsOwnWay) {
+    std::string name = GetParam();
+    StartSession();
+    ASSERT_EQ(Play("start " + name + "\nwait 600\ntap button\nwait 600"), "");
+    if (name == "hang") {
+        EXPECT_TRUE(session_->TakeNews().empty()) << "a hung program stays on the screen";
+        EXPECT_TRUE(session_->VexoRunning());
+        ASSERT_EQ(Play("start close\nwait 600\ntap button\nwait 600"), "");
+        EXPECT_EQ(session_->TakeNews(), std::vector<std::string>{"closed close"})
+            << "vexo goes on closing the others";
+    } else {
+        EXPECT_EQ(session_->TakeNews(), std::vector<std::string>{"closed " + name});
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, CatalogueTest,
+                         ::testing::Values("ok", "close", "sheet", "hang", "dialog"));
+
 TEST_F(SessionTest, WhatVexoDoesToTheProgramInFrontIsToldOnce) {
     StartSession();
     ASSERT_EQ(Play("cfg set TapAction minimize\nstart close\nwait 600\ntap button\nwait 600"), "");

@@ -37,21 +37,27 @@ cesim::SimProgram Describe(const std::string& name) {
         program.modulePath = u"\\Windows\\ctlpnl.exe";
         window.title = u"Settings";
         window.exStyle = WS_EX_CAPTIONOKBTN;
+        window.kind = cesim::WindowKind::CaptionOk;
     } else if (name == "close") {
         program.modulePath = u"\\Windows\\notes.exe";
+        program.icon = cesim::ShellIcon::Notes;
         window.title = u"Notes";
     } else if (name == "sheet") {
         program.modulePath = u"\\Windows\\ctlpnl.exe";
         window.title = u"Owner Information";
         window.style |= WS_CAPTION;
         window.exStyle = WS_EX_CAPTIONOKBTN;
+        window.kind = cesim::WindowKind::PropertySheet;
     } else if (name == "hang") {
         program.modulePath = u"\\Program Files\\Backup\\backup.exe";
+        program.icon = cesim::ShellIcon::Sync;
         window.title = u"Backup";
         window.onClose = cesim::CloseBehaviour::Hang;
     } else if (name == "dialog") {
         program.modulePath = u"\\Windows\\shfind.exe";
+        program.icon = cesim::ShellIcon::Search;
         window.title = u"Find";
+        window.kind = cesim::WindowKind::Dialog;
     }
     program.windows.push_back(window);
     return program;
