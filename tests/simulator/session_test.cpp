@@ -2,6 +2,7 @@
 // only the device's state can tell.
 #include <gtest/gtest.h>
 
+#include "shell/commandids.h"
 #include "tools/simulator/session.h"
 
 #include <cesim/device.h>
@@ -133,6 +134,19 @@ TEST_F(SessionTest, VexoEndsWhenTheSessionAsksItTo) {
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(session_->VexoRunning());
     EXPECT_FALSE(session_->EndVexo(&code));
+    EXPECT_TRUE(session_->TakeNews().empty()) << "the session's own ending is no news";
+}
+
+TEST_F(SessionTest, VexosOwnExitIsToldAndTheSessionGoesOn) {
+    StartSession();
+    ASSERT_EQ(Play("hold button 800"), "");
+    auto menu = cesim::ActiveMenu();
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(cesim::MenuItems(menu->menu).back().id, UINT(CMD_EXIT));
+    ASSERT_EQ(Play("tap item" + std::to_string(menu->items.size() - 1) + "\nwait 600"), "");
+    EXPECT_EQ(session_->TakeNews(), std::vector<std::string>{"vexo ended with exit code 0"});
+    EXPECT_TRUE(session_->TakeNews().empty());
+    EXPECT_EQ(Play("start close\nwait 100\nshot after-exit"), "");
 }
 
 } // namespace

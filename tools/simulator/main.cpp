@@ -126,9 +126,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vexo-sim: %s\n", error.c_str());
         return 1;
     }
-    int height = session.dpi >= 192 ? 640 : 320;
-    vexosim::ScreenSize portrait{height * 3 / 4, height};
-    if (!script.empty() && !vexosim::ReadScriptFile(script, portrait, window.script, &error)) {
+    if (!script.empty() &&
+        !vexosim::ReadScriptFile(script, device.Screen(), window.script, &error)) {
         std::fprintf(stderr, "vexo-sim: %s\n", error.c_str());
         return 2;
     }

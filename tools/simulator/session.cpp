@@ -351,6 +351,7 @@ bool Session::EndVexo(int* exitCode) {
     cesim::Advance(kStartUpMs);
     if (VexoRunning())
         return false;
+    vexoEndTold_ = true;
     if (exitCode)
         *exitCode = cesim::ProcessExitCode(vexo_);
     return true;
@@ -371,6 +372,12 @@ std::vector<std::string> Session::TakeNews() {
             s.visible = info->visible;
             news.push_back((s.visible ? "shown " : "hidden ") + s.name + " (" + title + ")");
         }
+    }
+    // Its own Exit, or a crash: the session goes on without it.
+    if (vexo_ != 0 && !vexoEndTold_ && !cesim::ProcessRunning(vexo_)) {
+        vexoEndTold_ = true;
+        news.push_back("vexo ended with exit code " +
+                       std::to_string(cesim::ProcessExitCode(vexo_)));
     }
     return news;
 }

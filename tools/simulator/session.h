@@ -62,8 +62,8 @@ public:
     // Asks vexo to end as the installer does (WM_CLOSE to its button); false when it was not
     // running or did not end.
     bool EndVexo(int* exitCode);
-    // What happened to the started programs since the last call, one line each
-    // ("closed ok (Settings)").
+    // What happened to vexo and the started programs since the last call, one line each
+    // ("closed ok", "hidden close (Notes)", "vexo ended with exit code 0").
     std::vector<std::string> TakeNews();
 
 private:
@@ -76,6 +76,7 @@ private:
 
     SessionOptions options_;
     DWORD vexo_ = 0;
+    bool vexoEndTold_ = false;
     UINT heldKey_ = 0;
     std::vector<Started> started_;
 };

@@ -89,6 +89,7 @@ public:
 
 private:
     void OnEvent(const SDL_Event& event);
+    void LetGo();
     void OnMouseButton(const SDL_MouseButtonEvent& button, bool down);
     void OnMouseMotion(const SDL_MouseMotionEvent& motion);
     void OnKey(const SDL_KeyboardEvent& key, bool down);
@@ -252,6 +253,16 @@ void DeviceWindow::OnKey(const SDL_KeyboardEvent& key, bool down) {
         OnScreenshot();
 }
 
+// The window no longer hears the mouse and keys: what they held down is let go on the device,
+// or the hot key and the stylus would stay down there.
+void DeviceWindow::LetGo() {
+    if (keyHeld_)
+        session_.ReleaseHotKey();
+    keyHeld_ = false;
+    if (cesim::StylusIsDown())
+        cesim::StylusUp();
+}
+
 void DeviceWindow::OnEvent(const SDL_Event& event) {
     switch (event.type) {
     case SDL_QUIT:
@@ -260,6 +271,8 @@ void DeviceWindow::OnEvent(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_EXPOSED)
             exposed_ = true;
+        else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+            LetGo();
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -352,10 +365,7 @@ int DeviceWindow::Run() {
         if (spent < kFrameMs)
             SDL_Delay(Uint32(kFrameMs - spent));
     }
-    if (keyHeld_)
-        session_.ReleaseHotKey();
-    if (cesim::StylusIsDown())
-        cesim::StylusUp();
+    LetGo();
     if (options_.frameStats)
         frames_.Print();
     return 0;
