@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Measures the simulator window's frame times on a private X server: SECONDS of an idle device,
-# then SECONDS of the stylus dragged without pause from vexo's button down and back over a
-# full-screen program. Prints the app's --frame-stats of each.
+# Measures the simulator window's frame times on a private X server (at 96 DPI, scale 2): SECONDS
+# of an idle device, SECONDS of the stylus dragged without pause from vexo's button down and back
+# over a full-screen program, and SECONDS of it dragged up and down the open task menu, whose
+# selection follows it. Prints the app's --frame-stats of each.
 #
 #   tools/simulator/frame-times.sh [VEXO_SIM] [SECONDS] [APP OPTIONS...]
 set -euo pipefail
@@ -54,7 +55,25 @@ drag() {
   xdotool mouseup 1
 }
 
+# The menu opened by a hold on the button, then the stylus down on it, up and down its items.
+drag_menu() {
+  local window=$1 steps=$((seconds * 100)) i args=()
+  xdotool key 2
+  sleep 1
+  read -r x y < <(xdotool getwindowgeometry "$window" |
+    sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+  xdotool mousemove --window "$window" 452 26 mousedown 1 sleep 1.2 mouseup 1 sleep 0.3
+  for ((i = 0; i < steps; i++)); do
+    args+=(mousemove $((x + 300)) $((y + 80 + 3 * (i % 96))) sleep 0.01)
+  done
+  xdotool mousemove $((x + 300)) $((y + 80)) mousedown 1
+  xdotool "${args[@]}"
+  xdotool mousemove $((x + 20)) $((y + 620)) mouseup 1
+}
+
 echo "idle for $seconds s:"
 driver=idle run "$@"
 echo "dragging for $seconds s:"
 driver=drag run "$@"
+echo "dragging over the task menu for $seconds s:"
+driver=drag_menu run "$@"

@@ -31,6 +31,7 @@ void Usage() {
         "  --headless            no window: play --script and end\n"
         "  --frame-stats         print the window's median and worst frame time at the end\n"
         "  --help                this text\n"
+        "\n"
         "Exit codes: 0 done, 1 the device or a script's action failed, 2 a bad option or\n"
         "script line, 3 no window could be opened and there is no --script to play.\n"
         "\n"

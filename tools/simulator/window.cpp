@@ -54,8 +54,10 @@ public:
             return;
         std::vector<double> sorted = times_;
         std::sort(sorted.begin(), sorted.end());
-        std::printf("%-8s %6zu frames, median %.2f ms, worst %.2f ms\n", name_, sorted.size(),
-                    sorted[sorted.size() / 2], sorted.back());
+        size_t slow =
+            size_t(sorted.end() - std::upper_bound(sorted.begin(), sorted.end(), 2.0 * kFrameMs));
+        std::printf("%-8s %6zu frames, median %.2f ms, worst %.2f ms, %zu over %d ms\n", name_,
+                    sorted.size(), sorted[sorted.size() / 2], sorted.back(), slow, 2 * kFrameMs);
     }
 
 private:
