@@ -10,6 +10,7 @@ packages=(
   mingw-w64 binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth
   libsdl2-dev libx11-dev xdotool
+  gcab cabextract
 )
 
 missing=()
