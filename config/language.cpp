@@ -33,7 +33,7 @@ WCHAR* GetLanguageFilePath() {
     DWORD type = REG_NONE;
     DWORD size = 0;
     if (RegQueryValueExW(key, L"InstallDir", NULL, &type, NULL, &size) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size <= kMaxInstallDirBytes) {
+        (type == REG_SZ || type == REG_EXPAND_SZ) && size <= kMaxInstallDirBytes) {
         // The stored text may lack its terminator or end in half a character; it ends at
         // the last whole one.
         DWORD units = size / sizeof(WCHAR) + 1;
@@ -50,11 +50,9 @@ WCHAR* GetLanguageFilePath() {
         }
     }
     RegCloseKey(key);
-    // An empty folder would send the search to the root, which is not where setup put it.
-    if (!folder || !folder[0]) {
-        free(folder);
+    // An empty folder is the root, where the Settings command looks for VexoCfg.exe too.
+    if (!folder)
         return NULL;
-    }
     size_t folderLength = wcslen(folder);
     size_t nameLength = wcslen(kLanguageFileName);
     WCHAR* path = static_cast<WCHAR*>(malloc((folderLength + nameLength + 2) * sizeof(WCHAR)));

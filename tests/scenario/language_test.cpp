@@ -23,8 +23,9 @@ using vexotest::U16;
 
 namespace {
 
-void WriteLanguageFile(const std::vector<uint8_t>& bytes) {
-    const std::string host = cesim::HostPath(u"\\Program Files\\Vexo\\default.lng");
+void WriteLanguageFile(const std::vector<uint8_t>& bytes,
+                       const std::u16string& path = u"\\Program Files\\Vexo\\default.lng") {
+    const std::string host = cesim::HostPath(path);
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
     std::ofstream out(host, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -64,6 +65,35 @@ TEST(LanguageScenario, TextsFromTheFileWinAndTheRestComeFromTheStringTable) {
     EXPECT_FALSE(cesim::ProcessRunning(pid));
     EXPECT_EQ(languageTable, nullptr);
     EXPECT_EQ(stringRing, nullptr);
+}
+
+TEST(LanguageScenario, TheFileIsFoundThroughEitherKindOfStringAndAnEmptyOneMeansTheRoot) {
+    const struct {
+        DWORD type;
+        std::u16string folder;
+    } installs[] = {
+        {REG_SZ, u"\\Program Files\\Vexo"},
+        {REG_EXPAND_SZ, u"\\Program Files\\Vexo"},
+        {REG_SZ, u""},
+    };
+    BootDevice(96);
+    WriteLanguageFile(Utf16WithMark(u"40010=\"Anzeige aus\"\r\n"));
+    WriteLanguageFile(Utf16WithMark(u"40010=\"Display off, from the root\"\r\n"), u"\\default.lng");
+    for (const auto& install : installs) {
+        std::vector<uint8_t> data;
+        for (char16_t c : install.folder + u'\0') {
+            data.push_back(uint8_t(c));
+            data.push_back(uint8_t(c >> 8));
+        }
+        cesim::reg::SetValue(kSettingsPath, "InstallDir", install.type, data);
+        DWORD pid = StartVexo();
+        EXPECT_EQ(U16(LoadUiString(40010)),
+                  install.folder.empty() ? u"Display off, from the root" : u"Anzeige aus")
+            << "type " << install.type;
+        EXPECT_EQ(U16(LoadUiString(40016)), u"E&xit");
+        SendFromOtherProcess(FindButtonWindow(), WM_CLOSE);
+        ASSERT_FALSE(cesim::ProcessRunning(pid));
+    }
 }
 
 TEST(LanguageScenario, WithoutAnInstallDirEveryTextComesFromTheStringTable) {

@@ -4,6 +4,14 @@
 
 #include <windows.h>
 
+#include <cesim/message_watch.h>
+
+#include "config/log.h"
+#include "shell/mainwindow.h"
+
+#include <fstream>
+#include <sstream>
+
 using vexotest::BootDevice;
 using vexotest::ChangeSettings;
 using vexotest::FindButtonWindow;
@@ -48,12 +56,40 @@ TEST(Startup, ButtonScalesWithTheScreenAt192Dpi) {
     ExpectRect(cesim::Inspect(button)->rect, 424, 4, 56, 44);
 }
 
+// One program life each: the DPI is read once per life.
+#define GEOMETRY_CASE(name, dpiX, dpiY, x, y, w, h)                                                \
+    TEST(StartupGeometry, name) {                                                                  \
+        vexotest::BootDeviceWithDpi(dpiX, dpiY);                                                   \
+        ASSERT_TRUE(cesim::ProcessRunning(StartVexo()));                                           \
+        ExpectRect(cesim::Inspect(FindButtonWindow())->rect, x, y, w, h);                          \
+    }
+// Widths scale across, the margins and the height down.
+GEOMETRY_CASE(TallPixels96x192, 96, 192, 212, 4, 28, 44)
+GEOMETRY_CASE(WidePixels192x96, 192, 96, 424, 2, 56, 22)
+GEOMETRY_CASE(Odd120x144, 120, 144, 265, 3, 35, 33)
+
+TEST(Startup, EachIconComesFromItsOwnResourceAtSixteenPixelsScaledEachWay) {
+    vexotest::BootDeviceWithDpi(96, 192);
+    StartVexo();
+    const int resources[ICON_COUNT] = {104, 109, 108, 110, 111, 112, 128, 131, 130, 113, 129};
+    for (int i = 0; i < ICON_COUNT; ++i) {
+        std::optional<cesim::IconInfo> icon = cesim::InspectIcon(icons[i]);
+        ASSERT_TRUE(icon) << "slot " << i;
+        EXPECT_EQ(icon->resourceId, resources[i]) << "slot " << i;
+        EXPECT_EQ(icon->width, 16) << "slot " << i;
+        EXPECT_EQ(icon->height, 32) << "slot " << i;
+    }
+}
+
 TEST(Startup, ButtonIsTheTopmostChildOfTheTaskbar) {
     BootDevice(96);
+    std::vector<HWND> shellChildren = cesim::ChildWindows(cesim::Taskbar());
+    ASSERT_FALSE(shellChildren.empty());
     StartVexo();
     std::vector<HWND> children = cesim::ChildWindows(cesim::Taskbar());
-    ASSERT_FALSE(children.empty());
+    ASSERT_EQ(children.size(), shellChildren.size() + 1);
     EXPECT_EQ(children.front(), FindButtonWindow());
+    EXPECT_EQ(std::vector<HWND>(children.begin() + 1, children.end()), shellChildren);
 }
 
 TEST(Startup, SecondStartReturnsZeroAndLeavesTheFirstAlone) {
@@ -63,6 +99,7 @@ TEST(Startup, SecondStartReturnsZeroAndLeavesTheFirstAlone) {
     HWND button = FindButtonWindow();
     auto hotKeysBefore = cesim::HotKeys();
     size_t gdiBefore = cesim::LiveGdiObjects();
+    std::vector<HWND> childrenBefore = cesim::ChildWindows(cesim::Taskbar());
 
     DWORD second = StartVexo();
     cesim::Settle();
@@ -71,7 +108,7 @@ TEST(Startup, SecondStartReturnsZeroAndLeavesTheFirstAlone) {
     EXPECT_EQ(cesim::ProcessExitReport(second).windows, 0u);
     EXPECT_TRUE(cesim::ProcessRunning(first));
     EXPECT_EQ(FindButtonWindow(), button);
-    EXPECT_EQ(cesim::ChildWindows(cesim::Taskbar()).size(), 1u);
+    EXPECT_EQ(cesim::ChildWindows(cesim::Taskbar()), childrenBefore);
     ASSERT_EQ(cesim::HotKeys().size(), hotKeysBefore.size());
     EXPECT_EQ(cesim::HotKeys()[0].window, button);
     EXPECT_EQ(cesim::LiveGdiObjects(), gdiBefore);
@@ -100,6 +137,66 @@ TEST(Startup, WithoutATaskbarItEndsAndLeavesNothingBehind) {
     // The mutex went with the process: a start once the shell is back succeeds.
     BootDevice(96);
     EXPECT_TRUE(cesim::ProcessRunning(StartVexo()));
+}
+
+std::string ReadHostFile(const std::u16string& devicePath) {
+    std::ifstream in(cesim::HostPath(devicePath), std::ios::binary);
+    if (!in)
+        return "<missing>";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const char kLogAtLevelTwo[] = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo]\n"
+                              "\"LogLevel\"=dword:00000002\n\"LogFile\"=\"\\\\first.log\"\n"
+                              "\"TLHWKey\"=dword:000000c1\n";
+
+// What start-up leaves behind when it gives up early: no window, no hot key, exit code 0.
+void ExpectNothingStarted(DWORD pid) {
+    EXPECT_FALSE(cesim::ProcessRunning(pid));
+    EXPECT_EQ(cesim::ProcessExitCode(pid), 0);
+    EXPECT_EQ(cesim::ProcessExitReport(pid).windows, 0u);
+    EXPECT_EQ(FindButtonWindow(), nullptr);
+    EXPECT_TRUE(cesim::HotKeys().empty());
+}
+
+TEST(StartupFailure, WithoutItsStringRingVexoEndsBeforeReadingItsSettings) {
+    BootDevice(96, kLogAtLevelTwo);
+    cesim::FailAllocations(0, 1);
+    DWORD pid = StartVexo();
+    cesim::StopFailingAllocations();
+    ExpectNothingStarted(pid);
+    EXPECT_EQ(ReadHostFile(u"\\first.log"), "<missing>");
+}
+
+TEST(StartupFailure, AClassThatCannotBeRegisteredEndsIt) {
+    BootDevice(96, kLogAtLevelTwo);
+    cesim::InjectFailure("RegisterClassW", ERROR_CLASS_ALREADY_EXISTS, 1);
+    DWORD pid = StartVexo();
+    ExpectNothingStarted(pid);
+    // The log was begun, as start-up makes it before the class; nothing reached it.
+    EXPECT_EQ(ReadHostFile(u"\\first.log"), "");
+    // The mutex went with the process.
+    EXPECT_TRUE(cesim::ProcessRunning(StartVexo()));
+}
+
+TEST(StartupFailure, WithoutMemoryForItsLogVexoRunsWithoutOne) {
+    BootDevice(96, kLogAtLevelTwo);
+    std::ofstream(cesim::HostPath(u"\\first.log")) << "an older run\n";
+    cesim::FailAllocationsOfSize(sizeof(Log));
+    DWORD pid = StartVexo();
+    cesim::StopFailingAllocations();
+    ASSERT_TRUE(cesim::ProcessRunning(pid));
+    EXPECT_EQ(appLog, nullptr);
+    EXPECT_NE(FindButtonWindow(), nullptr);
+    EXPECT_TRUE(cesim::HotKeyFor(kVkApp1));
+    // Every handler runs as usual, only without writing.
+    cesim::Advance(1000);
+    vexotest::SendReadConfig();
+    SendFromOtherProcess(FindButtonWindow(), WM_CLOSE);
+    EXPECT_FALSE(cesim::ProcessRunning(pid));
+    EXPECT_EQ(ReadHostFile(u"\\first.log"), "an older run\n");
 }
 
 TEST(HotKey, ZeroRegistersNothingAndAReloadRegistersIt) {
@@ -176,6 +273,31 @@ TEST(ReadConfig, SettingsWrittenWithoutTheMessageWaitForTheNextStart) {
     EXPECT_TRUE(cesim::HotKeyFor(kVkApp1));
 }
 
+TEST(ReadConfig, ANewLogLevelOrLogFileWaitsForTheNextStart) {
+    BootDevice(96, kLogAtLevelTwo);
+    SYSTEMTIME base = {2026, 12, 2, 8, 9, 5, 31, 0};
+    cesim::SetLocalTimeBase(base);
+    DWORD first = StartVexo();
+    // Level 5 would log every tick of the watch; the second file would start empty.
+    ChangeSettings([] {
+        cesim::reg::SetDword(kSettingsPath, "LogLevel", 5);
+        cesim::reg::SetString(kSettingsPath, "LogFile", u"\\second.log");
+    });
+    cesim::Advance(1000);
+    SendFromOtherProcess(FindButtonWindow(), WM_CLOSE);
+    ASSERT_FALSE(cesim::ProcessRunning(first));
+    EXPECT_EQ(ReadHostFile(u"\\first.log"), "09:05:31 - OnCreate()\n"
+                                            "09:05:31 - OnReadConfig()\n"
+                                            "09:05:32 - OnDestroy()\n");
+    EXPECT_EQ(ReadHostFile(u"\\second.log"), "<missing>");
+
+    StartVexo();
+    cesim::Advance(500);
+    const std::string second = ReadHostFile(u"\\second.log");
+    EXPECT_EQ(second.rfind("09:05:32 - OnCreate()\n", 0), 0u) << second;
+    EXPECT_NE(second.find(" - OnTimer(3)\n"), std::string::npos) << second;
+}
+
 TEST(ReadConfig, MessageIsAnsweredWithZeroAndIgnoresItsParameters) {
     BootDevice(96);
     StartVexo();
@@ -207,7 +329,8 @@ TEST(Ending, CloseRunsTheWindowTeardownAndExitsWithZero) {
 }
 
 TEST(Ending, QuitWithoutCloseSkipsTheWindowTeardown) {
-    BootDevice(96);
+    BootDevice(96, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo]\n"
+                   "\"TLHWKey\"=dword:000000c1\n");
     DWORD pid = StartVexo();
     HWND button = FindButtonWindow();
     ASSERT_NE(button, nullptr);
@@ -225,6 +348,10 @@ TEST(Ending, QuitWithoutCloseSkipsTheWindowTeardown) {
     EXPECT_EQ(left.windows, 1u);
     EXPECT_EQ(left.icons, 11u);
     EXPECT_EQ(left.gdiObjects, 2u);
+    // The window outlived the loop, so its hot key and timers went only because the teardown
+    // dropped them.
+    EXPECT_EQ(left.hotKeys, 0u);
+    EXPECT_EQ(left.timers, 0u);
 }
 
 TEST(Ending, EraseBackgroundIsAnsweredWithZero) {
@@ -233,11 +360,44 @@ TEST(Ending, EraseBackgroundIsAnsweredWithZero) {
     EXPECT_EQ(SendFromOtherProcess(FindButtonWindow(), WM_ERASEBKGND), 0);
 }
 
+std::vector<cesim::WatchedMessage> CopyDataReceived() {
+    std::vector<cesim::WatchedMessage> copies;
+    for (const cesim::WatchedMessage& m : cesim::WatchedMessages())
+        if (m.message == WM_COPYDATA)
+            copies.push_back(m);
+    return copies;
+}
+
 TEST(Ending, CommandLineIsHandedToTheWindowAndIgnored) {
     BootDevice(96);
-    DWORD pid = StartVexo(u"--unknown option");
+    cesim::WatchMessages(u"VexoClass");
+    DWORD pid = StartVexo(u"--unknown \u00FCption");
     EXPECT_TRUE(cesim::ProcessRunning(pid));
+    HWND button = FindButtonWindow();
+    ASSERT_NE(button, nullptr);
+    std::vector<cesim::WatchedMessage> copies = CopyDataReceived();
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].window, button);
+    EXPECT_EQ(copies[0].wParam, 0u);
+    EXPECT_EQ(copies[0].copyDataTag, 0u);
+    // The text with its terminator, in UTF-16.
+    const std::u16string text = u"--unknown \u00FCption";
+    std::vector<uint8_t> bytes;
+    for (char16_t c : text + u'\0') {
+        bytes.push_back(uint8_t(c));
+        bytes.push_back(uint8_t(c >> 8));
+    }
+    EXPECT_EQ(copies[0].copyDataSize, bytes.size());
+    EXPECT_EQ(copies[0].copyData, bytes);
+}
+
+TEST(Ending, AnEmptyCommandLineIsNotHandedOver) {
+    BootDevice(96);
+    cesim::WatchMessages(u"VexoClass");
+    StartVexo(u"");
     EXPECT_NE(FindButtonWindow(), nullptr);
+    EXPECT_TRUE(CopyDataReceived().empty());
+    EXPECT_FALSE(cesim::WatchedMessages().empty()); // the watch saw the window's other messages
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <cesim/device.h>
+#include <cesim/message_watch.h>
+#include <cesim_heap.h>
 
 #include <fstream>
 #include <string>
@@ -206,6 +208,9 @@ TEST(Windows, TreeAndZOrderFollowTheDevice) {
     EXPECT_EQ(FindWindowW(L"DesktopExplorerWindow", L"desktop"), nullptr);
     EXPECT_EQ(GetForegroundWindow(), cesim::DesktopWindow());
 
+    // The shell's own children of the taskbar come first; a program's go on top of them.
+    const std::vector<HWND> shellChildren = cesim::ChildWindows(taskbar);
+    ASSERT_EQ(shellChildren.size(), 2u);
     HWND a = nullptr, b = nullptr;
     cesim::StartHelperProcess(u"\\Windows\\kids.exe", [&] {
         WNDCLASSW wc = {};
@@ -220,9 +225,16 @@ TEST(Windows, TreeAndZOrderFollowTheDevice) {
         EXPECT_EQ(FindWindowW(L"Kid", nullptr), nullptr);
         EXPECT_EQ(GetWindow(taskbar, GW_CHILD), b);
         EXPECT_EQ(GetWindow(b, GW_HWNDNEXT), a);
-        EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), nullptr);
+        EXPECT_EQ(GetWindow(a, GW_HWNDNEXT), shellChildren[0]);
+        // A window that is not topmost, as no child window is, keeps its place for
+        // HWND_NOTOPMOST; HWND_TOP and HWND_BOTTOM move it.
         SetWindowPos(a, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        EXPECT_EQ(GetWindow(taskbar, GW_CHILD), b);
+        SetWindowPos(a, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         EXPECT_EQ(GetWindow(taskbar, GW_CHILD), a);
+        SetWindowPos(b, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        EXPECT_EQ(GetWindow(shellChildren[1], GW_HWNDNEXT), b);
+        SetWindowPos(b, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         EXPECT_EQ(GetParent(a), taskbar);
         RECT r;
         GetWindowRect(b, &r);
@@ -235,7 +247,34 @@ TEST(Windows, TreeAndZOrderFollowTheDevice) {
         while (GetMessageW(&msg, nullptr, 0, 0))
             DispatchMessageW(&msg);
     });
-    EXPECT_EQ(cesim::ChildWindows(taskbar), (std::vector<HWND>{a, b}));
+    EXPECT_EQ(cesim::ChildWindows(taskbar),
+              (std::vector<HWND>{b, a, shellChildren[0], shellChildren[1]}));
+}
+
+TEST(Windows, NotTopmostMovesOnlyATopmostWindow) {
+    cesim::Boot();
+    HWND taskbar = cesim::Taskbar();
+    HWND p = nullptr, q = nullptr;
+    std::vector<HWND> order;
+    cesim::StartHelperProcess(u"\\Windows\\tops.exe", [&] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"Top";
+        RegisterClassW(&wc);
+        p = CreateWindowExW(0, L"Top", L"p", WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr,
+                            nullptr);
+        q = CreateWindowExW(0, L"Top", L"q", WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr,
+                            nullptr);
+        const UINT keep = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE;
+        SetWindowPos(p, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+        order.push_back(GetWindow(taskbar, GW_HWNDNEXT)); // still q, then p
+        SetWindowPos(p, HWND_TOPMOST, 0, 0, 0, 0, keep);
+        order.push_back(GetWindow(taskbar, GW_HWNDFIRST)); // p, above the taskbar
+        SetWindowPos(p, HWND_NOTOPMOST, 0, 0, 0, 0, keep);
+        order.push_back(GetWindow(taskbar, GW_HWNDNEXT)); // p, first below the topmost
+        order.push_back(HWND(UINT_PTR(GetWindowLongW(p, GWL_EXSTYLE) & WS_EX_TOPMOST)));
+    });
+    EXPECT_EQ(order, (std::vector<HWND>{q, p, p, nullptr}));
 }
 
 TEST(Windows, ThreadEndTakesItsWindowsWithIt) {
@@ -254,6 +293,78 @@ TEST(Windows, ThreadEndTakesItsWindowsWithIt) {
     EXPECT_FALSE(IsWindow(w));
     EXPECT_EQ(cesim::ProcessExitReport(pid).windows, 1u);
     EXPECT_EQ(GetForegroundWindow(), cesim::DesktopWindow());
+}
+
+TEST(Windows, AnEndingProcessReportsTheHotKeysAndTimersItsWindowsStillHeld) {
+    cesim::Boot();
+    // keep: how many of the two timers and of the hot key the program leaves in place.
+    const auto run = [](bool keepTimer, bool keepHotKey) {
+        return cesim::StartHelperProcess(u"\\Windows\\brief.exe", [=] {
+            WNDCLASSW wc = {};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.lpszClassName = L"Brief";
+            RegisterClassW(&wc);
+            HWND w = CreateWindowExW(0, L"Brief", L"", WS_VISIBLE, 0, 0, 5, 5, nullptr, nullptr,
+                                     nullptr, nullptr);
+            SetTimer(w, 1, 100, nullptr);
+            SetTimer(w, 2, 100, nullptr);
+            SetTimer(nullptr, 0, 100, nullptr); // a thread timer belongs to no window
+            RegisterHotKey(w, 0, MOD_WIN, 0xC1);
+            KillTimer(w, 2);
+            if (!keepTimer)
+                KillTimer(w, 1);
+            if (!keepHotKey)
+                UnregisterHotKey(w, 0);
+        });
+    };
+    cesim::ExitReport both = cesim::ProcessExitReport(run(true, true));
+    EXPECT_EQ(both.windows, 1u);
+    EXPECT_EQ(both.timers, 1u);
+    EXPECT_EQ(both.hotKeys, 1u);
+    cesim::ExitReport neither = cesim::ProcessExitReport(run(false, false));
+    EXPECT_EQ(neither.windows, 1u);
+    EXPECT_EQ(neither.timers, 0u);
+    EXPECT_EQ(neither.hotKeys, 0u);
+    EXPECT_TRUE(cesim::HotKeys().empty());
+}
+
+TEST(Windows, PlacementsCountTheCallsThatMoveOrSizeAWindow) {
+    cesim::Boot();
+    StartRecordingProgram();
+    EXPECT_EQ(cesim::Inspect(g_window)->placements, 0);
+    cesim::StartHelperProcess(u"\\Windows\\mover.exe", [] {
+        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); // z-order only
+        SetWindowPos(g_window, nullptr, 0, 26, 240, 294, SWP_NOZORDER);        // where it is
+        SetWindowPos(g_window, nullptr, 5, 30, 0, 0, SWP_NOZORDER | SWP_NOSIZE);
+        MoveWindow(g_window, 5, 30, 100, 100, TRUE);
+    });
+    EXPECT_EQ(cesim::Inspect(g_window)->placements, 3);
+}
+
+TEST(Messages, AWatchRecordsWhatWindowsOfOneClassReceiveWithTheirCopiedData) {
+    cesim::Boot();
+    cesim::WatchMessages(u"recorder");
+    StartRecordingProgram();
+    cesim::StartHelperProcess(u"\\Windows\\sender.exe", [] {
+        wchar_t text[] = L"hi";
+        COPYDATASTRUCT data = {7, sizeof text, text};
+        SendMessageW(g_window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        PostMessageW(g_window, WM_USER + 3, 4, 5);
+        SendMessageW(cesim::Taskbar(), WM_USER + 3, 4, 5); // another class: not recorded
+    });
+    std::vector<cesim::WatchedMessage> seen = cesim::WatchedMessages();
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front().message, UINT(WM_CREATE));
+    const cesim::WatchedMessage& copy = seen[seen.size() - 2];
+    EXPECT_EQ(copy.window, g_window);
+    EXPECT_EQ(copy.message, UINT(WM_COPYDATA));
+    EXPECT_EQ(copy.copyDataTag, 7u);
+    EXPECT_EQ(copy.copyDataSize, 6u);
+    EXPECT_EQ(copy.copyData, (std::vector<uint8_t>{'h', 0, 'i', 0, 0, 0}));
+    EXPECT_EQ(seen.back().message, UINT(WM_USER + 3));
+    EXPECT_EQ(seen.back().wParam, 4u);
+    cesim::Boot();
+    EXPECT_TRUE(cesim::WatchedMessages().empty());
 }
 
 TEST(HotKeys, PressAndReleaseArriveWithTheKeyUpFlagOnlyWhenAsked) {
@@ -340,6 +451,29 @@ TEST(Kernel, CriticalSectionsExcludeOtherThreadsAndNest) {
     DeleteCriticalSection(&cs);
 }
 
+TEST(Heap, PlannedFailuresHitTheCountedAllocationsOrOnlyThoseOfOneSize) {
+    cesim::Boot();
+    const size_t before = cesim::HeapBlocks();
+    cesim::FailAllocations(1, 1);
+    void* first = cesim_malloc(8);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(cesim_malloc(8), nullptr);
+    void* third = cesim_malloc(8);
+    EXPECT_NE(third, nullptr);
+    cesim::FailAllocationsOfSize(24, 2);
+    void* other = cesim_calloc(2, 8);
+    EXPECT_NE(other, nullptr);
+    EXPECT_EQ(cesim_calloc(3, 8), nullptr);
+    EXPECT_EQ(cesim_realloc(other, 24), nullptr); // the old block stays
+    void* grown = cesim_realloc(other, 24);
+    EXPECT_NE(grown, nullptr);
+    cesim::StopFailingAllocations();
+    EXPECT_EQ(cesim::HeapBlocks(), before + 3);
+    for (void* block : {first, third, grown})
+        cesim_free(block);
+    EXPECT_EQ(cesim::HeapBlocks(), before);
+}
+
 TEST(Gdi, BitmapsFollowTheSelectionRulesAndEveryObjectIsCounted) {
     cesim::Boot();
     size_t before = cesim::LiveGdiObjects();
@@ -395,8 +529,31 @@ TEST(Screen, TheShellDrawsATaskbarAcrossTheTopAt192Dpi) {
     EXPECT_EQ(bar->rect.right, 480);
     cesim::Surface screen = cesim::ComposeScreen();
     ASSERT_EQ(screen.width, 480);
-    EXPECT_NE(screen.at(10, 10), 0xFFFFFFu);   // taskbar colours
-    EXPECT_EQ(screen.at(10, 300), 0xFFFFFFu);  // the white desktop
+    EXPECT_NE(screen.at(10, 10), 0xFFFFFFu);  // taskbar colours
+    EXPECT_EQ(screen.at(10, 300), 0xFFFFFFu); // the white desktop
+}
+
+TEST(Screen, EachDirectionHasItsOwnDpiWhereTheyDiffer) {
+    cesim::BootOptions options;
+    options.dpi = 96;
+    options.dpiY = 192;
+    options.height = 640;
+    cesim::Boot(options);
+    HDC screen = GetDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 192);
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(screen, &metrics);
+    EXPECT_EQ(metrics.tmDigitizedAspectX, 96);
+    EXPECT_EQ(metrics.tmDigitizedAspectY, 192);
+    ReleaseDC(nullptr, screen);
+    // Heights follow the vertical DPI: the system font's and the taskbar's.
+    LOGFONTW system = {};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    EXPECT_EQ(system.lfHeight, -24);
+    RECT bar = cesim::Inspect(cesim::Taskbar())->rect;
+    EXPECT_EQ(bar.bottom - bar.top, 52);
+    EXPECT_EQ(bar.right - bar.left, 240);
 }
 
 TEST(Files, SharingRulesAndTheCaseOfPaths) {

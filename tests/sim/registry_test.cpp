@@ -1,4 +1,5 @@
-// The simulated registry: the CE registry API, the driver's access to it, and .reg text.
+// The simulated registry: the CE registry API, the driver's access to it, and .reg files
+// imported into it and exported from it.
 
 // gtest leaves out <sys/stat.h> when it sees _WIN32_WCE, which the simulated device defines.
 #include <sys/stat.h>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include <cesim/registry.h>
+
+#include "platform/portable/regedit4.h"
 
 namespace reg = cesim::reg;
 
@@ -512,75 +515,51 @@ TEST_F(RegistryDriver, TypedGettersAnswerOnlyForTheirShape) {
 
 // ---- .reg text ----------------------------------------------------------------------------
 
-TEST_F(RegText, ImportReadsEveryForm) {
+TEST_F(RegText, ImportAppliesEveryStatementInFileOrder) {
     reg::SetDword("HKLM\\Old\\Deep", "x", 1);
-    const std::string text = "\xEF\xBB\xBFREGEDIT4\r\n"
-                             "\n"
-                             "; a comment\r\n"
+    const std::string text = "REGEDIT4\r\n"
                              "[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo]\r\n"
                              "@=\"default\"\n"
-                             "\"Path\"=\"\\\\Program Files\\\\\\\"Vexo\\\"\"\r\n"
+                             "\"Path\"=\"\\\\Program Files\\\\Vexo\"\r\n"
                              "\"Hold\"=dword:000001F4\r\n"
-                             "\"Short\"=dword:1f\r\n"
-                             "  \"Two\"=hex(4):05,00\r\n"
-                             "\"Bare\"=hex(1):41,00\r\n"
-                             "\"Q\"=hex(b):01,02,03,04,\\\r\n"
-                             "    05,06,07,08\r\n"
-                             "\"Face\"=hex:de,AD,\r\n"
-                             "\"Empty\"=hex:\r\n"
+                             "\"Two\"=hex(4):05,00\r\n"
                              "\"Gone\"=dword:1\r\n"
                              "\"Gone\"=-\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo\\Keep]\r\n"
+                             "[hkcu\\software\\holmvest\\vexo\\Keep]\r\n"
                              "[HKEY_LOCAL_MACHINE\\Temp\\Child]\r\n"
+                             "\"v\"=dword:1\r\n"
                              "[-HKEY_LOCAL_MACHINE\\Temp]\r\n"
-                             "[-HKLM\\Old]\r\n";
+                             "[-HKLM\\Old]\r\n"
+                             "[-HKLM\\Never\\There]\r\n";
     std::string error;
     ASSERT_TRUE(reg::ImportRegText(text, &error)) << error;
     EXPECT_EQ(reg::GetString(kVexo, ""), u"default");
-    EXPECT_EQ(reg::GetString(kVexo, "path"), u"\\Program Files\\\"Vexo\"");
+    EXPECT_EQ(reg::GetString(kVexo, "path"), u"\\Program Files\\Vexo");
     EXPECT_EQ(reg::GetDword(kVexo, "Hold"), 500u);
-    EXPECT_EQ(reg::GetDword(kVexo, "Short"), 31u);
+    // Stored exactly as given: a dword of two bytes is no number, but it is what the file says.
     EXPECT_EQ(reg::GetValue(kVexo, "Two")->data, (Bytes{5, 0}));
     EXPECT_EQ(reg::GetValue(kVexo, "Two")->type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(reg::GetValue(kVexo, "Bare")->data, (Bytes{'A', 0}));
-    EXPECT_EQ(reg::GetValue(kVexo, "Q")->type, 11u);
-    EXPECT_EQ(reg::GetValue(kVexo, "Q")->data, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(reg::GetValue(kVexo, "Face")->data, (Bytes{0xDE, 0xAD}));
-    EXPECT_EQ(reg::GetValue(kVexo, "Empty")->data, Bytes{});
     EXPECT_FALSE(reg::GetValue(kVexo, "Gone"));
-    EXPECT_TRUE(reg::KeyExists(kVexo + "\\Keep"));
+    EXPECT_EQ(reg::SubKeys(kVexo), std::vector<std::string>{"Keep"});
     EXPECT_EQ(reg::SubKeys("HKLM"), std::vector<std::string>{});
 }
 
-TEST_F(RegText, MalformedLineRejectsTheWholeFile) {
+TEST_F(RegText, AnyBadLineRejectsTheWholeFile) {
     // Each bad line follows statements that would change the registry if they were applied.
     const std::string good = "REGEDIT4\r\n"
                              "[-HKEY_CURRENT_USER\\Keep]\r\n"
                              "[HKEY_CURRENT_USER\\New]\r\n"
                              "\"v\"=dword:00000002\r\n";
     const std::vector<std::string> bad = {
+        // The syntax, which the reader checks...
         "[HKEY_CURRENT_USER\\A",
-        "[]",
-        "[HKEY_NOWHERE\\A]",
-        "[HKEY_CURRENT_USER\\A\\\\B]",
-        "[-HKEY_CURRENT_USER]",
-        "\"a\"=dword:123456789",
-        "\"a\"=dword:",
-        "\"a\"=dword:12x",
         "\"a\"=hex:01,2g",
-        "\"a\"=hex:01,,02",
-        "\"a\"=hex:,",
-        "\"a\"=hex:123",
-        "\"a\"=hex(zz):01",
-        "\"a\"=hex(1:01",
-        "\"a\"=\"unterminated",
-        "\"a\"=\"x\" extra",
-        "\"a\\q\"=\"x\"",
-        "\"a\" \"x\"",
-        "\"a\"=str:1",
-        "\"\xFF\"=\"x\"",
-        "\"\xC0\xAF\"=\"overlong\"",
-        "garbage",
+        // ...and the paths, which only the registry can.
+        "[HKEY_NOWHERE\\A]",
+        "[Software\\A]",
+        "[HKEY_CURRENT_USER\\A\\\\B]",
+        "[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]",
+        "[-HKEY_CURRENT_USER]",
     };
     reg::SetDword("HKCU\\Keep", "v", 1);
     const std::string before = reg::ExportRegText("HKCU");
@@ -590,15 +569,6 @@ TEST_F(RegText, MalformedLineRejectsTheWholeFile) {
         EXPECT_EQ(error.rfind("line 5: ", 0), 0u) << line << " gave " << error;
         EXPECT_EQ(reg::ExportRegText("HKCU"), before) << line;
     }
-    std::string error;
-    EXPECT_FALSE(reg::ImportRegText(good + "\"a\"=hex:01,\\\r\n", &error));
-    EXPECT_EQ(error, "line 5: the value continues past the end of the file");
-    EXPECT_FALSE(reg::ImportRegText("\"a\"=dword:1\r\n", &error));
-    EXPECT_EQ(error.rfind("line 1: ", 0), 0u);
-    EXPECT_FALSE(reg::ImportRegText("", &error));
-    EXPECT_FALSE(reg::ImportRegText("REGEDIT4\n\"a\"=dword:1\n", &error));
-    EXPECT_EQ(error.rfind("line 2: ", 0), 0u);
-    EXPECT_EQ(reg::ExportRegText("HKCU"), before);
 }
 
 TEST_F(RegText, ExportWritesRegedit4InCreationOrder) {
@@ -622,49 +592,6 @@ TEST_F(RegText, ExportWritesRegedit4InCreationOrder) {
               "[HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo\\Empty]\r\n"
               "\r\n");
     EXPECT_EQ(reg::ExportRegText("HKCU\\Software\\Missing"), "");
-}
-
-TEST_F(RegText, OddDataIsWrittenAsHexAndRoundTrips) {
-    struct Case {
-        DWORD type;
-        Bytes data;
-        std::string line;
-    };
-    const std::vector<Case> cases = {
-        {REG_DWORD, {0x1F, 0, 0, 0}, "dword:0000001f"},
-        {REG_DWORD, {5, 0}, "hex(4):05,00"},
-        {REG_DWORD, {1, 0, 0, 0, 0}, "hex(4):01,00,00,00,00"},
-        {REG_SZ, {'4', 0, '2', 0, 0, 0}, "\"42\""},
-        {REG_SZ, {0, 0}, "\"\""},
-        {REG_SZ, {'A', 0}, "hex(1):41,00"},
-        {REG_SZ, {'A', 0, 0}, "hex(1):41,00,00"},
-        {REG_SZ, {}, "hex(1):"},
-        {REG_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0}, "hex(1):61,00,00,00,62,00,00,00"},
-        {REG_SZ, {'a', 0, '\n', 0, 0, 0}, "hex(1):61,00,0a,00,00,00"},
-        {REG_SZ, {0x00, 0xD8, 0, 0}, "hex(1):00,d8,00,00"},
-        {REG_SZ, {0x00, 0xDC, 'a', 0, 0, 0}, "hex(1):00,dc,61,00,00,00"},
-        {REG_SZ,
-         {0xE9, 0, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 0, 0},
-         "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\""},
-        {REG_EXPAND_SZ, {'%', 0, 0, 0}, "hex(2):25,00,00,00"},
-        {REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0}, "hex(7):61,00,00,00,00,00"},
-        {REG_BINARY, {}, "hex:"},
-        {REG_NONE, {1}, "hex(0):01"},
-        {0x12345, {0xFF}, "hex(12345):ff"},
-    };
-    for (const Case& c : cases) {
-        reg::Clear();
-        reg::SetValue("HKCU\\R", "v", c.type, c.data);
-        const std::string text = reg::ExportRegText("HKCU\\R");
-        EXPECT_NE(text.find("\r\n\"v\"=" + c.line + "\r\n"), std::string::npos) << text;
-        reg::Clear();
-        std::string error;
-        ASSERT_TRUE(reg::ImportRegText(text, &error)) << error;
-        const std::optional<reg::Value> back = reg::GetValue("HKCU\\R", "v");
-        ASSERT_TRUE(back) << c.line;
-        EXPECT_EQ(back->type, c.type) << c.line;
-        EXPECT_EQ(back->data, c.data) << c.line;
-    }
 }
 
 TEST_F(RegText, OddNamesAndLongDataRoundTripByteExact) {
@@ -756,7 +683,7 @@ TEST_F(Registry, ConcurrentWritersAndReadersLoseNothing) {
                     length = 16;
                 RegCloseKey(shared);
             }
-            EXPECT_TRUE(reg::ParseRegText(reg::ExportRegText("HKCU\\Stress")));
+            EXPECT_TRUE(regedit4::Parse(reg::ExportRegText("HKCU\\Stress")));
             RegDeleteKeyW(HKEY_CURRENT_USER, L"Stress\\Shared");
         }
     });

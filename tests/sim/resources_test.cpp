@@ -602,6 +602,7 @@ struct Seen {
     char16_t text[32] = {};
     DWORD missingStringError = 0;
     SIZE iconSize = {0, 0};
+    int iconResource = 0;
     bool iconFreed = false;
     bool missingIcon = true;
     DWORD missingIconError = 0;
@@ -615,9 +616,11 @@ int LoadingProgram(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     LoadStringW(instance, 40022, buffer, 32);
     seen.missingStringError = GetLastError();
 
-    const HICON icon = HICON(LoadImageW(instance, MAKEINTRESOURCE(131), IMAGE_ICON, 24, 24, 0));
-    if (const IconImage* image = cesim::LookupIcon(icon))
-        seen.iconSize = {image->color.width, image->color.height};
+    const HICON icon = HICON(LoadImageW(instance, MAKEINTRESOURCE(131), IMAGE_ICON, 24, 20, 0));
+    if (const std::optional<cesim::IconInfo> info = cesim::InspectIcon(icon)) {
+        seen.iconSize = {info->width, info->height};
+        seen.iconResource = info->resourceId;
+    }
     seen.iconFreed = DestroyIcon(icon);
 
     seen.missingIcon = !LoadImageW(instance, MAKEINTRESOURCE(132), IMAGE_ICON, 16, 16, 0);
@@ -643,7 +646,8 @@ TEST(ProgramModule, AProgramLoadsItsOwnStringsAndIcons) {
     EXPECT_EQ(Ascii(seen.text), "Desktop");
     EXPECT_EQ(seen.missingStringError, DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
     EXPECT_EQ(seen.iconSize.cx, 24);
-    EXPECT_EQ(seen.iconSize.cy, 24);
+    EXPECT_EQ(seen.iconSize.cy, 20);
+    EXPECT_EQ(seen.iconResource, 131);
     EXPECT_TRUE(seen.iconFreed);
     EXPECT_TRUE(seen.missingIcon);
     EXPECT_EQ(seen.missingIconError, DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));

@@ -12,10 +12,16 @@ namespace vexotest {
 const char kSettingsPath[] = "HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo";
 
 void BootDevice(int dpi, const std::string& regText, int osMajor, int osMinor) {
+    BootDeviceWithDpi(dpi, dpi, regText, osMajor, osMinor);
+}
+
+void BootDeviceWithDpi(int dpiX, int dpiY, const std::string& regText, int osMajor, int osMinor) {
     cesim::BootOptions options;
-    options.dpi = dpi;
-    options.width = dpi >= 192 ? 480 : 240;
-    options.height = dpi >= 192 ? 640 : 320;
+    options.dpi = dpiX;
+    options.dpiX = dpiX;
+    options.dpiY = dpiY;
+    options.width = 240 * dpiX / 96;
+    options.height = 320 * dpiY / 96;
     options.osMajor = osMajor;
     options.osMinor = osMinor;
     cesim::Boot(options);

@@ -16,6 +16,10 @@ extern const char kSettingsPath[];   // HKEY_CURRENT_USER\Software\Holmvest\Vexo
 // Boots a 240x320 device at 96 DPI (or 480x640 at 192) with the given .reg text imported.
 void BootDevice(int dpi = 96, const std::string& regText = std::string(), int osMajor = 4,
                 int osMinor = 20);
+// The same on a screen whose horizontal and vertical DPI differ: 240 by 320 pixels at 96 DPI,
+// each direction scaled by its own DPI.
+void BootDeviceWithDpi(int dpiX, int dpiY, const std::string& regText = std::string(),
+                       int osMajor = 4, int osMinor = 20);
 
 // Starts vexo and lets it settle; returns its process id.
 DWORD StartVexo(const std::u16string& commandLine = std::u16string());

@@ -656,34 +656,43 @@ protected:
     }
 };
 
-TEST_F(LanguageLoad, ThePathIsInstallDirABackslashAndDefaultLng) {
-    EXPECT_EQ(Path(), std::nullopt);
-    SetInstallDir(u"\\Program Files\\Vexo");
-    EXPECT_EQ(Path(), u"\\Program Files\\Vexo\\default.lng");
-    SetInstallDir(u"\\Storage Card\\Vexo\\");
-    EXPECT_EQ(Path(), u"\\Storage Card\\Vexo\\\\default.lng");
-    // Stored without a terminator, and with half a character after it.
-    std::vector<uint8_t> bare = Utf16(u"\\Vexo", false);
-    cesim::reg::SetValue(kSettingsPath, "InstallDir", REG_SZ, bare);
-    EXPECT_EQ(Path(), u"\\Vexo\\default.lng");
-    bare.push_back('X');
-    cesim::reg::SetValue(kSettingsPath, "InstallDir", REG_SZ, bare);
-    EXPECT_EQ(Path(), u"\\Vexo\\default.lng");
-}
-
-TEST_F(LanguageLoad, ValuesThatNameNoFolderGiveNoPath) {
+TEST_F(LanguageLoad, ThePathIsAStringInstallDirABackslashAndDefaultLng) {
+    EXPECT_EQ(Path(), std::nullopt); // no key
     cesim::reg::SetDword(kSettingsPath, "Unrelated", 1);
-    EXPECT_EQ(Path(), std::nullopt);
-    SetInstallDir(u"");
-    EXPECT_EQ(Path(), std::nullopt);
-    cesim::reg::SetDword(kSettingsPath, "InstallDir", 0x5C);
-    EXPECT_EQ(Path(), std::nullopt);
-    cesim::reg::SetValue(kSettingsPath, "InstallDir", REG_SZ, {});
-    EXPECT_EQ(Path(), std::nullopt);
-    cesim::reg::SetValue(kSettingsPath, "InstallDir", REG_SZ, {'\\'});
-    EXPECT_EQ(Path(), std::nullopt);
-    cesim::reg::SetValue(kSettingsPath, "InstallDir", REG_SZ, Utf16(Repeat(u'd', 5000), false));
-    EXPECT_EQ(Path(), std::nullopt);
+    EXPECT_EQ(Path(), std::nullopt); // no value
+    const std::vector<uint8_t> bare = Utf16(u"\\Vexo", false);
+    std::vector<uint8_t> halfMore = bare;
+    halfMore.push_back('X');
+    const struct {
+        DWORD type;
+        std::vector<uint8_t> data;
+        std::optional<std::u16string> path;
+    } cases[] = {
+        {REG_SZ, Utf16(u"\\Program Files\\Vexo" + std::u16string(1, 0), false),
+         u"\\Program Files\\Vexo\\default.lng"},
+        {REG_EXPAND_SZ, Utf16(u"\\Program Files\\Vexo" + std::u16string(1, 0), false),
+         u"\\Program Files\\Vexo\\default.lng"},
+        {REG_SZ, Utf16(u"\\Storage Card\\Vexo\\" + std::u16string(1, 0), false),
+         u"\\Storage Card\\Vexo\\\\default.lng"},
+        // Stored without a terminator, and with half a character after it.
+        {REG_SZ, bare, u"\\Vexo\\default.lng"},
+        {REG_EXPAND_SZ, halfMore, u"\\Vexo\\default.lng"},
+        // An empty folder is the root.
+        {REG_SZ, {0, 0}, u"\\default.lng"},
+        {REG_SZ, {}, u"\\default.lng"},
+        {REG_EXPAND_SZ, {'\\'}, u"\\default.lng"},
+        // Anything but a string names no folder.
+        {REG_DWORD, {0x5C, 0, 0, 0}, std::nullopt},
+        {REG_BINARY, bare, std::nullopt},
+        {REG_MULTI_SZ, Utf16(u"\\Vexo" + std::u16string(2, 0), false), std::nullopt},
+        {REG_NONE, bare, std::nullopt},
+        // Nor does a text longer than any path.
+        {REG_SZ, Utf16(Repeat(u'd', 5000), false), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        cesim::reg::SetValue(kSettingsPath, "InstallDir", c.type, c.data);
+        EXPECT_EQ(Path(), c.path) << "type " << c.type << ", " << c.data.size() << " bytes";
+    }
 }
 
 TEST_F(LanguageLoad, LoadReadsTheFileOfTheInstallationFolderAndClosesIt) {

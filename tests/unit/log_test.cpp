@@ -76,9 +76,14 @@ TEST_F(LogTest, NegativeLevelStartsAnEmptyFileAndWritesNothing) {
 }
 
 TEST_F(LogTest, EachStartKeepsOnlyItsOwnLines) {
-    { Log(L"\\vexo.log", 2).Write(2, "first run"); }
-    { Log(L"\\vexo.log", 2).Write(2, "second run"); }
-    EXPECT_EQ(ReadHostFile(u"\\vexo.log"), "09:05:31 - second run\n");
+    // The first run writes more than the second, so that what is left of it would show.
+    {
+        Log first(L"\\vexo.log", 2);
+        first.Write(2, "OnCreate()");
+        first.Write(2, "OnReadConfig()");
+    }
+    { Log(L"\\vexo.log", 2).Write(2, "second"); }
+    EXPECT_EQ(ReadHostFile(u"\\vexo.log"), "09:05:31 - second\n");
 }
 
 TEST_F(LogTest, WideTextArgumentsAreNarrowed) {

@@ -49,6 +49,11 @@ protected:
         desktopWindow = cesim::DesktopWindow();
         config.Load();
     }
+    // A fresh device for the next case of a table.
+    void Reboot() {
+        vexotest::BootDevice();
+        desktopWindow = cesim::DesktopWindow();
+    }
     void TearDown() override {
         for (int i = 0; i < taskTable.count; ++i)
             delete taskTable.entries[i];
@@ -144,16 +149,76 @@ TEST_F(TaskListTest, AnEntryThatCannotBeAllocatedLeavesNoHole) {
     }
 }
 
-TEST_F(TaskListTest, ToolWindowsAreToldApartByTheirStyles) {
-    SimWindow child = Window(u"Bar", u"Bar", 0x10000404, WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
-    child.parent = 0;
-    SimWindow popup = Window(u"Popup tool", u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW);
-    SimWindow plainPopup = Window(u"Popup", u"Tip", WS_VISIBLE | WS_POPUP, 0);
-    auto p = Start(u"\\Windows\\tools.exe", {Window(u"Host"), child, popup, plainPopup});
-    EXPECT_TRUE(IsToolWindow(p.windows[1]));
-    EXPECT_TRUE(IsToolWindow(p.windows[2]));
-    EXPECT_FALSE(IsToolWindow(p.windows[3]));
-    EXPECT_FALSE(IsToolWindow(p.windows[0]));
+bool Listed(HWND window) {
+    for (int i = 0; i < taskTable.count; ++i)
+        if (taskTable.entries[i]->window == window)
+            return true;
+    return false;
+}
+
+TEST_F(TaskListTest, EveryIgnoredClassIsLeftOutOfTheListAndPassedOverBelowAToolWindow) {
+    const char16_t* const ignored[] = {
+        u"DesktopExplorerWindow", u"MS_SIPBUTTON",     u"FAKEIMEUI", u"static",
+        u"MS_SOFTKEY_CE_1.0",     u"tooltips_class32", u"OLEAUT32",  u"Ime",
+        u"Default Ime",           u"menu_worker",
+    };
+    for (const char16_t* name : ignored) {
+        Reboot();
+        auto below = Start(u"\\Windows\\below.exe", {Window(u"Below")});
+        auto helper = Start(u"\\Windows\\helper.exe", {Window(u"Helper window", name)});
+        // Names compare exactly: one letter in another case is a class of its own.
+        std::u16string other = name;
+        other[0] = other[0] >= u'a' ? char16_t(other[0] - 32) : char16_t(other[0] + 32);
+        auto lookalike = Start(u"\\Windows\\lookalike.exe", {Window(u"Lookalike", other)});
+        auto tip = Start(u"\\Windows\\tip.exe",
+                         {Window(u"Tip", u"Tip", WS_VISIBLE | WS_POPUP, WS_EX_TOOLWINDOW)});
+        RefreshTaskList();
+        const std::string why = cesim::Narrow(name);
+        EXPECT_FALSE(IsTaskWindowClass(helper.windows[0])) << why;
+        EXPECT_FALSE(Listed(helper.windows[0])) << why;
+        EXPECT_TRUE(Listed(lookalike.windows[0])) << why;
+        EXPECT_TRUE(Listed(below.windows[0])) << why;
+        EXPECT_EQ(GetNextTaskWindow(tip.windows[0]), lookalike.windows[0]) << why;
+        SendMessageW(lookalike.windows[0], WM_CLOSE, 0, 0);
+        EXPECT_EQ(GetNextTaskWindow(tip.windows[0]), below.windows[0]) << why;
+    }
+}
+
+TEST_F(TaskListTest, ToolWindowsTakeEveryBitOfEitherRule) {
+    const DWORD childBar = 0x50000404, childBarEx = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    const struct {
+        DWORD style, exStyle;
+        bool tool;
+    } cases[] = {
+        // A topmost tool bar: WS_CHILD | WS_VISIBLE with two bits of its class, topmost tool.
+        {childBar, childBarEx, true},
+        {childBar | WS_CAPTION, childBarEx | WS_EX_CAPTIONOKBTN, true},
+        {childBar & ~DWORD(WS_CHILD), childBarEx, false},
+        {childBar & ~DWORD(WS_VISIBLE), childBarEx, false},
+        {childBar & ~DWORD(0x400), childBarEx, false},
+        {childBar & ~DWORD(0x4), childBarEx, false},
+        {childBar, WS_EX_TOPMOST, false},
+        {childBar, WS_EX_TOOLWINDOW, false},
+        // A popup tool window.
+        {WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, true},
+        {WS_POPUP | WS_VISIBLE | WS_CAPTION, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, true},
+        {WS_VISIBLE, WS_EX_TOOLWINDOW, false},
+        {WS_POPUP | WS_VISIBLE, 0, false},
+        {WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST, false},
+    };
+    for (const auto& c : cases) {
+        Reboot();
+        auto p = Start(u"\\Windows\\tool.exe", {Window(u"Tool")});
+        // Set afterwards: a window made with WS_CHILD would need a parent.
+        SetWindowLongW(p.windows[0], GWL_STYLE, LONG(c.style));
+        SetWindowLongW(p.windows[0], GWL_EXSTYLE, LONG(c.exStyle));
+        RefreshTaskList();
+        EXPECT_EQ(IsToolWindow(p.windows[0]), c.tool) << std::hex << c.style << ", " << c.exStyle;
+        // Every visible window of an accepted class is listed unless it is a tool window.
+        if (c.style & WS_VISIBLE) {
+            EXPECT_EQ(Listed(p.windows[0]), !c.tool) << std::hex << c.style << ", " << c.exStyle;
+        }
+    }
 }
 
 TEST_F(TaskListTest, NextTaskWindowSkipsWhatIsNotAWindowOfAnAcceptedClass) {

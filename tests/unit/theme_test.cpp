@@ -149,20 +149,61 @@ TEST_F(ThemeTest, AnUnopenableKeyKeepsTheShadesAndTheHsl) {
     cesim::reg::ClearFailures();
 }
 
-TEST_F(ThemeTest, ConfiguredMenuColoursSurviveAThemeReload) {
-    cesim::reg::SetDword(vexotest::kSettingsPath, "ClrMenuBg", RGB(10, 20, 30));
-    config.Load();
-    cesim::SetSysColor(COLOR_MENU, RGB(1, 1, 1));
-    cesim::SetSysColor(COLOR_HIGHLIGHT, RGB(2, 2, 2));
-    LoadThemeColors();
-    EXPECT_EQ(config.ClrMenuBg, RGB(10, 20, 30));
-    EXPECT_EQ(config.ClrMenuHiBg, RGB(2, 2, 2));
+TEST_F(ThemeTest, AMenuColourConfiguredAloneSurvivesAThemeReloadAndTheOthersFollow) {
+    const struct {
+        const char* name;
+        COLORREF Config::*field;
+        int systemColour;
+    } colours[] = {
+        {"ClrMenuHiBg", &Config::ClrMenuHiBg, COLOR_HIGHLIGHT},
+        {"ClrMenuHiFg", &Config::ClrMenuHiFg, COLOR_HIGHLIGHTTEXT},
+        {"ClrMenuBg", &Config::ClrMenuBg, COLOR_MENU},
+        {"ClrMenuFg", &Config::ClrMenuFg, COLOR_MENUTEXT},
+    };
+    for (const auto& configured : colours) {
+        cesim::reg::DeleteKey(vexotest::kSettingsPath);
+        cesim::reg::SetDword(vexotest::kSettingsPath, configured.name, RGB(10, 20, 30));
+        config.Load();
+        // A new scheme: each system colour different from before and from the others.
+        int n = 0;
+        for (const auto& c : colours)
+            cesim::SetSysColor(c.systemColour, RGB(100 + n++, 50, int(configured.systemColour)));
+        LoadThemeColors();
+        n = 0;
+        for (const auto& c : colours) {
+            const COLORREF expected = &c == &configured
+                                          ? RGB(10, 20, 30)
+                                          : RGB(100 + n, 50, int(configured.systemColour));
+            EXPECT_EQ(config.*c.field, expected) << c.name << " with " << configured.name;
+            ++n;
+        }
+    }
 }
 
-#define SHELL_STYLE_CASE(name, major, minor, expected)                   \
-    TEST(ShellStyleOf, name) {                                           \
-        vexotest::BootDevice(96, "", major, minor);                      \
-        EXPECT_EQ(GetShellStyle(), expected);                            \
+TEST(Fonts, BothAreBoldAndElevenPixelsHighAtTheVerticalScale) {
+    vexotest::BootDeviceWithDpi(96, 192);
+    dpiX = 96;
+    dpiY = 192;
+    LoadFonts();
+    LOGFONTW system = {};
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    for (HFONT font : {menuFont, glyphFont}) {
+        LOGFONTW made = {};
+        ASSERT_EQ(GetObjectW(font, sizeof made, &made), int(sizeof made));
+        EXPECT_EQ(made.lfHeight, -22);
+        EXPECT_EQ(made.lfWeight, FW_BOLD);
+        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(made.lfFaceName)),
+                  std::u16string(reinterpret_cast<const char16_t*>(system.lfFaceName)));
+    }
+    DeleteObject(menuFont);
+    DeleteObject(glyphFont);
+    dpiX = dpiY = 0;
+}
+
+#define SHELL_STYLE_CASE(name, major, minor, expected)                                             \
+    TEST(ShellStyleOf, name) {                                                                     \
+        vexotest::BootDevice(96, "", major, minor);                                                \
+        EXPECT_EQ(GetShellStyle(), expected);                                                      \
     }
 SHELL_STYLE_CASE(Ce420, 4, 20, ShellStyleCe4)
 SHELL_STYLE_CASE(Ce50, 5, 0, ShellStyleCe5)

@@ -393,7 +393,7 @@ check_import_refusals() {
       "[$KEY_NAME\\Exceptions\\lonely]" '"TapAction"=dword:00000001' &&
     import_refused "IgnoredApps would have" REGEDIT4 "[$KEY_NAME\\IgnoredApps]" \
       '"Item5"="\\Windows\\q.exe"' &&
-    import_refused "dword is 1 to 8 hex digits" REGEDIT4 "[$KEY_NAME]" '"TLHWKey"=dword:123456789' ||
+    import_refused "dword needs 1 to 8 hex digits" REGEDIT4 "[$KEY_NAME]" '"TLHWKey"=dword:123456789' ||
     return 1
   printf '\xFF\xFER\0E\0' >"$work/utf16.reg"
   refused 1 "the file is UTF-16" import "$(winpath "$work/utf16.reg")" &&

@@ -132,18 +132,18 @@ private:
     }
 
     bool Value(const RegEdit& edit, Place place, const std::u16string& name, std::string* why) {
-        const std::string valueName = edit.value.name.empty() ? "@" : ToUtf8(edit.value.name);
+        const std::string valueName = edit.name.empty() ? "@" : ToUtf8(edit.name);
         const Setting* setting = nullptr;
-        RegValue value = edit.value;
+        RegValue value{edit.name, edit.value.type, edit.value.data};
         switch (place) {
         case Place::Settings:
-            setting = FindSetting(vexocfg::Settings(), edit.value.name);
+            setting = FindSetting(vexocfg::Settings(), edit.name);
             if (!setting)
                 return Refuse(edit, "unknown setting \"" + valueName + "\"", why);
             value.name = *FromUtf8(setting->name);
             break;
         case Place::Exception:
-            setting = FindSetting(ExceptionFields(), edit.value.name);
+            setting = FindSetting(ExceptionFields(), edit.name);
             if (!setting)
                 return Refuse(edit,
                               "an exception holds ExeName, TapAction and GestureAction, "
@@ -153,7 +153,7 @@ private:
             value.name = *FromUtf8(setting->name);
             break;
         case Place::Ignored:
-            if (ItemNumber(edit.value.name) < 0)
+            if (ItemNumber(edit.name) < 0)
                 return Refuse(edit,
                               "IgnoredApps holds values named Item0, Item1, ..., not \"" +
                                   valueName + "\"",

@@ -1,25 +1,24 @@
-// REGEDIT4 text: read into statements, and a key with its subtree written out as regedit does.
+// The settings key as REGEDIT4 text: the portable reader's statements, and the key with its
+// subtree written out as regedit does.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/portable/regedit4.h"
 #include "tools/vexocfg/tree.h"
 
 namespace vexocfg {
 
-struct RegEdit {
-    enum class Kind { OpenKey, DeleteKey, SetValue, DeleteValue };
-    Kind kind = Kind::OpenKey;
-    std::u16string key; // the full path, root first
-    RegValue value;     // its name for the value statements, its data for SetValue
-    int line = 0;
-};
+typedef regedit4::Statement RegEdit;
 
 // UTF-8 text, with or without a byte-order mark. *why names the line of the first error.
-std::optional<std::vector<RegEdit>> ParseRegText(const std::string& text, std::string* why);
-// CRLF line ends; strings quoted where quoted text can carry them exactly, else hex bytes.
+inline std::optional<std::vector<RegEdit>> ParseRegText(const std::string& text, std::string* why) {
+    return regedit4::Parse(text, why);
+}
+// The key at `path` (from its root), its values, then its subkeys depth first; a missing key is
+// written as an empty one.
 std::string FormatRegText(const std::u16string& path, const std::optional<RegKey>& key);
 
 } // namespace vexocfg

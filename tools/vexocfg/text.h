@@ -1,8 +1,10 @@
-// UTF-8 and UTF-16 for arguments, output and .reg files; the registry's case-blind names.
+// UTF-16 for the API, UTF-8 for arguments and output, and the registry's case-blind names.
 #pragma once
 
 #include <optional>
 #include <string>
+
+#include "platform/portable/utf.h"
 
 #include <windows.h>
 
@@ -21,10 +23,10 @@ inline LPWSTR W(char16_t* s) {
     return reinterpret_cast<LPWSTR>(s);
 }
 
-// Empty result for malformed input; lone surrogates encoded as three bytes are malformed too.
-std::optional<std::u16string> FromUtf8(const std::string& text);
-// An unpaired surrogate, which no UTF-8 can carry, becomes U+FFFD.
-std::string ToUtf8(const std::u16string& text);
+// Arguments and output are strict UTF-8: malformed input, lone surrogates encoded as three
+// bytes included, gives nothing; an unpaired surrogate comes out as U+FFFD.
+using utf::FromUtf8;
+using utf::ToUtf8;
 
 // Folds ASCII and Latin-1 letters, as the device compares names and paths.
 bool SameNoCase(const std::u16string& a, const std::u16string& b);

@@ -123,7 +123,13 @@ void BootDevice(const BootOptions& options, bool keepStorage) {
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
     MakeShellFolders();
-    SetDisplay(Display{options.width, options.height, options.dpi});
+    Display display;
+    display.width = options.width;
+    display.height = options.height;
+    display.dpi = options.dpi;
+    display.dpiX = options.dpiX ? options.dpiX : options.dpi;
+    display.dpiY = options.dpiY ? options.dpiY : options.dpi;
+    SetDisplay(display);
     ResetProcesses();
     if (!keepStorage)
         InstallRegistry(options);
@@ -169,6 +175,8 @@ ExitReport ProcessExitReport(DWORD processId) {
         report.windows = p->leftWindows;
         report.handles = p->leftHandles;
         report.menus = p->leftMenus;
+        report.hotKeys = p->leftHotKeys;
+        report.timers = p->leftTimers;
     }
     return report;
 }
@@ -209,6 +217,7 @@ std::optional<WindowInfo> Inspect(HWND window) {
     info.visible = (w->style & WS_VISIBLE) != 0;
     info.threadId = w->threadId;
     info.processId = w->processId;
+    info.placements = w->placements;
     return info;
 }
 

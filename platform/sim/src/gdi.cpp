@@ -226,8 +226,12 @@ const IconImage* FindIcon(const Lock&, HICON icon) {
     return it == S().icons.end() ? nullptr : &it->second->image;
 }
 
-int DisplayDpi(const Lock&) {
-    return S().display.dpi;
+int DisplayDpiX(const Lock&) {
+    return S().display.dpiX;
+}
+
+int DisplayDpiY(const Lock&) {
+    return S().display.dpiY;
 }
 
 bool BrushColor(const Lock& held, HBRUSH brush, COLORREF* color) {
@@ -294,7 +298,7 @@ LOGFONTW LogFontOf(const Lock& held, const GdiObject& font) {
     if (!font.systemFont)
         return font.font;
     LOGFONTW lf = {};
-    lf.lfHeight = -((12 * DisplayDpi(held) + 48) / 96);
+    lf.lfHeight = -((12 * DisplayDpiY(held) + 48) / 96);
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = ANSI_CHARSET;
     lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
@@ -393,6 +397,14 @@ const IconImage* LookupIcon(HICON icon) {
     return FindIcon(lock, icon);
 }
 
+std::optional<IconInfo> InspectIcon(HICON icon) {
+    Lock lock(Kernel::Mutex());
+    const IconImage* image = FindIcon(lock, icon);
+    if (!image)
+        return std::nullopt;
+    return IconInfo{image->color.width, image->color.height, image->resourceId};
+}
+
 } // namespace cesim
 
 using namespace cesim;
@@ -467,8 +479,10 @@ int GetDeviceCaps(HDC dc, int index) {
         const Display& d = S().display;
         switch (index) {
         case LOGPIXELSX:
+            value = d.dpiX;
+            break;
         case LOGPIXELSY:
-            value = d.dpi;
+            value = d.dpiY;
             break;
         case HORZRES:
             value = d.width;

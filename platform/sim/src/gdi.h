@@ -10,7 +10,9 @@ namespace cesim {
 struct Display {
     int width = 240;
     int height = 320;
-    int dpi = 96;
+    int dpi = 96;    // the boot option, meaning both directions when they agree
+    int dpiX = 96;   // what LOGPIXELSX reports
+    int dpiY = 96;   // what LOGPIXELSY reports
 };
 void SetDisplay(const Display& display);
 Display CurrentDisplay();

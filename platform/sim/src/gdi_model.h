@@ -58,7 +58,9 @@ GdiObject* FindOf(const Lock& held, HGDIOBJ handle, Kind kind);
 HGDIOBJ Add(const Lock& held, std::unique_ptr<GdiObject> object);
 void SetError(const Lock& held, DWORD error);
 const IconImage* FindIcon(const Lock& held, HICON icon);
-int DisplayDpi(const Lock& held);
+// The screen's logical DPI across and down.
+int DisplayDpiX(const Lock& held);
+int DisplayDpiY(const Lock& held);
 
 // The colour a brush paints, for a brush handle or a system colour index plus one; false for
 // the null brush and for anything that is not a brush.

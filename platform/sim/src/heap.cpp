@@ -34,6 +34,7 @@ struct State {
     size_t allocations = 0;   // every allocation ever made, for "this allocates nothing"
     int succeed = -1;   // -1: no failure planned
     int fail = 0;
+    size_t failSize = 0;   // with failSize > 0: only allocations of this many bytes count
 };
 
 State& S() {
@@ -42,8 +43,10 @@ State& S() {
 }
 
 // Decides under the lock whether this allocation is one of the planned failures.
-bool FailThisOne(State& s) {
+bool FailThisOne(State& s, size_t size) {
     if (s.succeed < 0 || s.fail == 0)
+        return false;
+    if (s.failSize > 0 && size != s.failSize)
         return false;
     if (s.succeed > 0) {
         --s.succeed;
@@ -68,9 +71,9 @@ bool Untrack(void* block) {
     return S().blocks.erase(block) != 0;
 }
 
-bool PlannedFailure() {
+bool PlannedFailure(size_t size) {
     std::lock_guard<std::mutex> lock(S().mutex);
-    return FailThisOne(S());
+    return FailThisOne(S(), size);
 }
 
 } // namespace
@@ -89,12 +92,21 @@ void FailAllocations(int succeed, int fail) {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().succeed = succeed;
     S().fail = fail;
+    S().failSize = 0;
+}
+
+void FailAllocationsOfSize(size_t size, int fail) {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    S().succeed = 0;
+    S().fail = fail;
+    S().failSize = size;
 }
 
 void StopFailingAllocations() {
     std::lock_guard<std::mutex> lock(S().mutex);
     S().succeed = -1;
     S().fail = 0;
+    S().failSize = 0;
 }
 
 } // namespace cesim
@@ -102,13 +114,13 @@ void StopFailingAllocations() {
 extern "C" {
 
 void* cesim_malloc(size_t size) {
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(size))
         return nullptr;
     return cesim::Track(std::malloc(size ? size : 1), size);
 }
 
 void* cesim_calloc(size_t count, size_t size) {
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(count * size))
         return nullptr;
     return cesim::Track(std::calloc(count ? count : 1, size ? size : 1), count * size);
 }
@@ -116,7 +128,7 @@ void* cesim_calloc(size_t count, size_t size) {
 void* cesim_realloc(void* block, size_t size) {
     if (!block)
         return cesim_malloc(size);
-    if (cesim::PlannedFailure())
+    if (cesim::PlannedFailure(size))
         return nullptr;
     // A failed realloc leaves the old block in place and still owned, so it is untracked
     // first and tracked again if it stays.

@@ -19,6 +19,7 @@ struct IconImage {
     // Coverage that came from an alpha channel: the pixels outside it leave the background as
     // it was, as blending them would, instead of being XORed onto it.
     bool blended = false;
+    int resourceId = 0; // the icon group it was loaded from; 0 for any other icon
 };
 
 // Takes ownership of the image; the handle counts as a live icon of the calling process.

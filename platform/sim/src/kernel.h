@@ -65,6 +65,8 @@ struct Process {
     size_t leftWindows = 0;
     size_t leftHandles = 0;
     size_t leftMenus = 0;
+    size_t leftHotKeys = 0;
+    size_t leftTimers = 0;
     bool openable = true; // false: OpenProcess of it is refused
 };
 

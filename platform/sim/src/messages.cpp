@@ -133,8 +133,13 @@ void FireTimers(const Lock& held, DWORD now) {
 
 bool RegisterTimerHooks() {
     Kernel::OnNextDue(NextTimerDue, FireTimers);
-    Kernel::OnThreadEnd([](const Lock&, Thread& thread) {
+    Kernel::OnThreadEnd([](const Lock& held, Thread& thread) {
         auto& timers = S().timers;
+        // Window timers still set count as left behind; whichever of this and the window
+        // manager's end hook runs first counts them, the other finds them gone.
+        if (Process* process = Kernel::FindProcess(held, thread.processId))
+            for (const Timer& t : timers)
+                process->leftTimers += t.threadId == thread.id && t.window ? 1 : 0;
         timers.erase(std::remove_if(timers.begin(), timers.end(),
                                     [&](const Timer& t) { return t.threadId == thread.id; }),
                      timers.end());
@@ -163,6 +168,7 @@ LRESULT DeliverMessage(Kernel::Lock& lock, HWND window, UINT message, WPARAM wPa
     if (!w || !w->proc)
         return 0;
     WNDPROC proc = w->proc;
+    RecordWatchedMessage(lock, *w, message, wParam, lParam);
     lock.unlock();
     LRESULT result = proc(window, message, wParam, lParam);
     lock.lock();
@@ -208,6 +214,13 @@ bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wP
     return true;
 }
 
+void CountWindowMessages(const Kernel::Lock&, HWND window, size_t* timers, size_t* hotKeys) {
+    for (const Timer& t : S().timers)
+        *timers += t.window == window ? 1 : 0;
+    for (const HotKey& k : S().hotKeys)
+        *hotKeys += k.window == window ? 1 : 0;
+}
+
 void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
     auto& timers = S().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(),
@@ -219,10 +232,11 @@ void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
                keys.end());
 }
 
-void ResetMessages(const Kernel::Lock&) {
+void ResetMessages(const Kernel::Lock& lock) {
     S().longestQueueWait.clear();
     S().timers.clear();
     S().hotKeys.clear();
+    ResetMessageWatch(lock);
 }
 
 DWORD LongestQueueWait(DWORD threadId) {

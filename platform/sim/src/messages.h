@@ -23,6 +23,9 @@ bool TakeMessage(const Kernel::Lock& held, Thread& self, MSG* msg, HWND filter, 
 bool PostToWindow(const Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
                   LPARAM lParam);
 
+// Adds the timers and hot keys that a window still holds to the counts.
+void CountWindowMessages(const Kernel::Lock& lock, HWND window, size_t* timers, size_t* hotKeys);
+
 // Forgets the timers and hot keys of a window that is going away.
 void ForgetWindowMessages(const Kernel::Lock& lock, HWND window);
 
@@ -31,5 +34,11 @@ void ResetMessages(const Kernel::Lock& lock);
 // A press or release of a hardware key reaches the window that holds it as a hot key. Takes
 // the kernel lock itself and does not settle, so a simulated thread may call it.
 void DeliverHardwareKey(UINT virtualKey, bool release);
+
+struct Window;
+// Keeps a record of a message about to reach the window procedure, when its class is watched.
+void RecordWatchedMessage(const Kernel::Lock& lock, const Window& window, UINT message,
+                          WPARAM wParam, LPARAM lParam);
+void ResetMessageWatch(const Kernel::Lock& lock);
 
 } // namespace cesim

@@ -15,6 +15,8 @@
 
 #include <cesim/registry.h>
 
+#include "platform/portable/regedit4.h"
+
 #ifndef ERROR_BAD_PATHNAME
 #define ERROR_BAD_PATHNAME 161L
 #endif
@@ -428,23 +430,24 @@ std::shared_ptr<Key> MakeKey(Registry& reg, const Path& path) {
     return DescendCreating(reg.roots[path.root], path.parts, nullptr);
 }
 
-void CollectEdits(const Key& key, const std::string& path,
-                  std::vector<cesim::reg::RegEdit>* edits) {
-    using cesim::reg::RegEdit;
-    RegEdit open;
-    open.kind = RegEdit::Kind::OpenKey;
+void CollectEdits(const Key& key, const std::u16string& path,
+                  std::vector<regedit4::Statement>* edits) {
+    using regedit4::Statement;
+    Statement open;
+    open.kind = Statement::Kind::OpenKey;
     open.key = path;
     edits->push_back(open);
     for (const ValueEntry& v : key.values) {
-        RegEdit set;
-        set.kind = RegEdit::Kind::SetValue;
+        Statement set;
+        set.kind = Statement::Kind::SetValue;
         set.key = path;
-        set.name = cesim::reg::ToUtf8(v.name);
-        set.value = v.value;
+        set.name = v.name;
+        set.value.type = v.value.type;
+        set.value.data = v.value.data;
         edits->push_back(set);
     }
     for (const std::shared_ptr<Key>& sub : key.subkeys)
-        CollectEdits(*sub, path + "\\" + cesim::reg::ToUtf8(sub->name), edits);
+        CollectEdits(*sub, path + u"\\" + sub->name, edits);
 }
 
 bool SetError(std::string* error, const std::string& what) {
@@ -655,40 +658,42 @@ void Clear() {
 }
 
 bool ImportRegText(const std::string& text, std::string* error) {
-    const std::optional<std::vector<RegEdit>> edits = ParseRegText(text, error);
+    using regedit4::Statement;
+    const std::optional<std::vector<Statement>> edits = regedit4::Parse(text, error);
     if (!edits)
         return false;
     // Every path is checked before anything changes, so a bad file changes nothing.
     struct Step {
-        const RegEdit* edit;
+        const Statement* edit;
         Path path;
         std::u16string name;
     };
     std::vector<Step> steps;
-    for (const RegEdit& edit : *edits) {
+    for (const Statement& edit : *edits) {
         std::string why;
-        std::optional<Path> path = ParsePath(edit.key, &why);
-        if (path && edit.kind == RegEdit::Kind::DeleteKey && path->parts.empty())
+        std::optional<Path> path = ParsePath(ToUtf8(edit.key), &why);
+        if (path && edit.kind == Statement::Kind::DeleteKey && path->parts.empty())
             why = "a root key cannot be deleted";
         if (!why.empty())
             return SetError(error, "line " + std::to_string(edit.line) + ": " + why);
-        steps.push_back(Step{&edit, std::move(*path), *FromUtf8(edit.name)});
+        steps.push_back(Step{&edit, std::move(*path), edit.name});
     }
     Registry& reg = TheRegistry();
     std::lock_guard<std::mutex> lock(reg.mutex);
     for (const Step& step : steps) {
         switch (step.edit->kind) {
-        case RegEdit::Kind::OpenKey:
+        case Statement::Kind::OpenKey:
             MakeKey(reg, step.path);
             break;
-        case RegEdit::Kind::SetValue:
-            MakeKey(reg, step.path)->Set(step.name, step.edit->value);
+        case Statement::Kind::SetValue:
+            MakeKey(reg, step.path)
+                ->Set(step.name, Value{step.edit->value.type, step.edit->value.data});
             break;
-        case RegEdit::Kind::DeleteKey:
+        case Statement::Kind::DeleteKey:
             if (const std::shared_ptr<Key> key = FindKey(reg, step.path))
                 DeleteSubtree(key.get());
             break;
-        case RegEdit::Kind::DeleteValue:
+        case Statement::Kind::DeleteValue:
             if (const std::shared_ptr<Key> key = FindKey(reg, step.path))
                 key->Remove(step.name);
             break;
@@ -710,16 +715,16 @@ bool ImportRegFile(const std::string& hostPath, std::string* error) {
 
 std::string ExportRegText(const std::string& keyPath) {
     const Path path = DriverPath(keyPath);
-    std::vector<RegEdit> edits;
+    std::vector<regedit4::Statement> edits;
     {
         Registry& reg = TheRegistry();
         std::lock_guard<std::mutex> lock(reg.mutex);
         const std::shared_ptr<Key> key = FindKey(reg, path);
         if (!key)
             return std::string();
-        CollectEdits(*key, DisplayPath(key.get()), &edits);
+        CollectEdits(*key, *FromUtf8(DisplayPath(key.get())), &edits);
     }
-    return FormatRegText(edits);
+    return regedit4::Format(edits);
 }
 
 bool ExportRegFile(const std::string& keyPath, const std::string& hostPath) {

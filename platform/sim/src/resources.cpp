@@ -527,5 +527,7 @@ HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, U
         SetLastError(error);
         return nullptr;
     }
+    const cesim::ResourceId id = cesim::ResourceId::FromPointer(name);
+    image->resourceId = id.isOrdinal ? id.ordinal : 0;
     return cesim::CreateIconObject(std::move(*image));
 }

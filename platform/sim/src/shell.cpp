@@ -17,6 +17,8 @@ namespace {
 struct State {
     HWND taskbar = nullptr;
     HWND desktop = nullptr;
+    HWND trayIcons = nullptr;
+    HWND closeButton = nullptr;
 };
 
 State& S() {
@@ -47,10 +49,14 @@ uint32_t Blend(uint32_t from, uint32_t to, int step, int steps) {
     return channel(16) | channel(8) | channel(0);
 }
 
-// The shell draws its own windows straight into their surfaces.
+const uint32_t kGlyph = 0xFFFFFF;
+
+// The shell draws its own windows straight into their surfaces. The taskbar and its children
+// share one gradient from top to bottom; the children add their glyphs in white.
 void PaintTaskbar(HWND window) {
     uint32_t top = PixelFromColorref(ThemeEntry(8, RGB(40, 110, 200)));
     uint32_t bottom = PixelFromColorref(ThemeEntry(6, RGB(16, 52, 120)));
+    HWND tray = S().trayIcons, close = S().closeButton;
     Kernel::Lock lock(Kernel::Mutex());
     Window* w = WindowManager::Find(lock, window);
     if (!w)
@@ -59,6 +65,24 @@ void PaintTaskbar(HWND window) {
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x)
             s.set(x, y, Blend(top, bottom, y, s.height - 1));
+    if (window == tray) {
+        // One square outline per notification icon, each as wide as the bar is high.
+        for (int left = 0; left + s.height <= s.width; left += s.height)
+            for (int i = s.height / 4; i < s.height - s.height / 4; ++i) {
+                s.set(left + i, s.height / 4, kGlyph);
+                s.set(left + i, s.height - 1 - s.height / 4, kGlyph);
+                s.set(left + s.height / 4, i, kGlyph);
+                s.set(left + s.height - 1 - s.height / 4, i, kGlyph);
+            }
+    } else if (window == close) {
+        // The shell's own close mark, which a program that puts a button there covers.
+        int size = std::min(s.width, s.height) / 2;
+        int left = (s.width - size) / 2, topY = (s.height - size) / 2;
+        for (int i = 0; i < size; ++i) {
+            s.set(left + i, topY + i, kGlyph);
+            s.set(left + size - 1 - i, topY + i, kGlyph);
+        }
+    }
 }
 
 void PaintDesktop(HWND window) {
@@ -96,7 +120,7 @@ LRESULT CALLBACK ShellWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     if (message == WM_PAINT) {
         PAINTSTRUCT ps;
         BeginPaint(window, &ps);
-        if (window == S().taskbar)
+        if (window == S().taskbar || window == S().trayIcons || window == S().closeButton)
             PaintTaskbar(window);
         else
             PaintDesktop(window);
@@ -119,19 +143,36 @@ int ShellMain(const Display& display, bool withTaskbar) {
     RegisterClassW(&wc);
     wc.lpszClassName = L"HHTaskBar";
     RegisterClassW(&wc);
-    HWND desktop = CreateWindowExW(0, L"DesktopExplorerWindow", L"Desktop", WS_VISIBLE, 0, 0,
-                                   display.width, display.height, nullptr, nullptr,
-                                   wc.hInstance, nullptr);
-    int height = (26 * display.dpi + 48) / 96;
+    wc.lpszClassName = L"SimTrayIcons";
+    RegisterClassW(&wc);
+    wc.lpszClassName = L"SimCloseButton";
+    RegisterClassW(&wc);
+    HWND desktop =
+        CreateWindowExW(0, L"DesktopExplorerWindow", L"Desktop", WS_VISIBLE, 0, 0, display.width,
+                        display.height, nullptr, nullptr, wc.hInstance, nullptr);
+    int height = (26 * display.dpiY + 48) / 96;
     HWND taskbar = nullptr;
-    if (withTaskbar)
-        taskbar = CreateWindowExW(WS_EX_TOPMOST, L"HHTaskBar", L"", WS_VISIBLE, 0, 0,
-                                   display.width, height, nullptr, nullptr, wc.hInstance,
-                                   nullptr);
+    HWND tray = nullptr, close = nullptr;
+    if (withTaskbar) {
+        taskbar = CreateWindowExW(WS_EX_TOPMOST, L"HHTaskBar", L"", WS_VISIBLE, 0, 0, display.width,
+                                  height, nullptr, nullptr, wc.hInstance, nullptr);
+        // A taskbar has children of its own besides what programs put there: the notification
+        // icons, and at the right end the shell's close button.
+        int closeWidth = (28 * display.dpiX + 48) / 96;
+        int icons = 3 * height;
+        tray = CreateWindowExW(0, L"SimTrayIcons", L"", WS_CHILD | WS_VISIBLE,
+                               display.width - closeWidth - icons, 0, icons, height, taskbar,
+                               nullptr, wc.hInstance, nullptr);
+        close = CreateWindowExW(0, L"SimCloseButton", L"", WS_CHILD | WS_VISIBLE,
+                                display.width - closeWidth, 0, closeWidth, height, taskbar, nullptr,
+                                wc.hInstance, nullptr);
+    }
     {
         Kernel::Lock lock(Kernel::Mutex());
         S().desktop = desktop;
         S().taskbar = taskbar;
+        S().trayIcons = tray;
+        S().closeButton = close;
     }
     LaunchStartupPrograms();
     MSG msg;

@@ -223,7 +223,8 @@ int Scaled(int n, int dpi) {
 ImageList& ListOf(const Lock& held, bool small) {
     State& s = S();
     if (!s.small.handle) {
-        int dpi = gdi::DisplayDpi(held);
+        // Square icons, sized by the horizontal scale as the system metrics of small icons are.
+        int dpi = gdi::DisplayDpiX(held);
         s.small.handle = reinterpret_cast<HIMAGELIST>(uintptr_t(0x04000010));
         s.small.size = Scaled(16, dpi);
         s.large.handle = reinterpret_cast<HIMAGELIST>(uintptr_t(0x04000020));

@@ -114,7 +114,7 @@ Metrics MetricsOf(const Lock& held, const LOGFONTW& lf) {
     m.face = FaceFor(m.bold);
     int height = lf.lfHeight;
     if (height == 0)
-        height = -((12 * DisplayDpi(held) + 48) / 96); // the system font's size
+        height = -((12 * DisplayDpiY(held) + 48) / 96); // the system font's size
     const int upem = m.face ? m.face->unitsPerEm : 2048;
     const int cell = m.face ? m.face->winAscent + m.face->winDescent : upem;
     if (height < 0) {
@@ -388,7 +388,8 @@ BOOL GetTextMetricsW(HDC dcHandle, LPTEXTMETRICW tm) {
         tm->tmAveCharWidth = m.face ? MulDivRound(m.face->averageWidth, m.ppem, upem) : 0;
         tm->tmMaxCharWidth = m.face ? MulDivRound(m.face->maxWidth, m.ppem, upem) : 0;
         tm->tmWeight = m.bold ? FW_BOLD : FW_NORMAL;
-        tm->tmDigitizedAspectX = tm->tmDigitizedAspectY = DisplayDpi(lock);
+        tm->tmDigitizedAspectX = DisplayDpiX(lock);
+        tm->tmDigitizedAspectY = DisplayDpiY(lock);
         tm->tmFirstChar = 0x20;
         tm->tmLastChar = 0xFFFC;
         tm->tmDefaultChar = 0x1F;

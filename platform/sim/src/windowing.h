@@ -31,6 +31,7 @@ struct Window {
     bool needsPaint = false;
     bool erasePending = false;
     bool destroying = false;
+    int placements = 0;             // SetWindowPos and MoveWindow calls that moved or sized it
     Surface surface;                // pixels never drawn hold kUnpainted
 };
 

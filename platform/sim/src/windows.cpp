@@ -3,6 +3,7 @@
 #include "windowing.h"
 
 #include "dialogs.h"
+#include "faults.h"
 #include "input.h"
 #include "messages.h"
 
@@ -317,9 +318,12 @@ static bool RegisterEndHooks() {
         for (auto& entry : S().windows)
             if (entry.second->threadId == thread.id)
                 doomed.push_back(entry.second->handle);
+        Process* process = Kernel::FindProcess(held, thread.processId);
+        for (HWND h : doomed)
+            if (process)
+                CountWindowMessages(held, h, &process->leftTimers, &process->leftHotKeys);
         for (HWND h : doomed)
             Forget(held, h);
-        Process* process = Kernel::FindProcess(held, thread.processId);
         if (process)
             process->leftWindows += doomed.size();
     });
@@ -345,6 +349,11 @@ ATOM RegisterClassW(const WNDCLASSW* wndClass) {
     Lock lock(Kernel::Mutex());
     if (!wndClass || !wndClass->lpszClassName || !wndClass->lpfnWndProc) {
         SetError(lock, ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    DWORD injected = 0;
+    if (ShouldFail("RegisterClassW", &injected)) {
+        SetError(lock, injected);
         return 0;
     }
     DWORD processId = Kernel::Current(lock).processId;
@@ -741,10 +750,12 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
                 w->exStyle |= WS_EX_TOPMOST;
             InsertOnTop(lock, *w);
         } else if (insertAfter == HWND_NOTOPMOST) {
-            // Above every window that is not topmost; among child windows, simply the top.
-            if (!w->parent)
+            // Only a topmost window moves: to the top of the others. A window that is not
+            // topmost, every child window among them, stays where it is.
+            if (IsTopmost(lock, window)) {
                 w->exStyle &= ~DWORD(WS_EX_TOPMOST);
-            InsertOnTop(lock, *w);
+                InsertOnTop(lock, *w);
+            }
         } else if (insertAfter == HWND_TOP) {
             InsertOnTop(lock, *w);
         } else if (insertAfter == HWND_BOTTOM) {
@@ -755,6 +766,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, U
             InsertAfter(lock, *w, insertAfter);
         }
     }
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+        ++w->placements;
     if (flags & SWP_SHOWWINDOW)
         w->style |= WS_VISIBLE;
     if (flags & SWP_HIDEWINDOW)

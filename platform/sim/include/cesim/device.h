@@ -20,6 +20,8 @@ struct BootOptions {
     int width = 240;
     int height = 320;
     int dpi = 96;
+    int dpiX = 0;               // horizontal and vertical DPI where they differ; 0: dpi
+    int dpiY = 0;
     int osMajor = 4;
     int osMinor = 20;
     std::string registryFile;   // REGEDIT4 text imported after the built-in keys
@@ -76,6 +78,8 @@ struct ExitReport {
     size_t windows = 0;
     size_t handles = 0;   // kernel handles (files, mutexes, processes, threads) left open
     size_t menus = 0;
+    size_t hotKeys = 0;   // still registered on those windows
+    size_t timers = 0;    // still set on those windows
 };
 ExitReport ProcessExitReport(DWORD processId);
 // Kernel handles a running process holds open, and its threads that have not ended.
@@ -117,8 +121,17 @@ struct WindowInfo {
     bool visible = false;
     DWORD threadId = 0;
     DWORD processId = 0;
+    int placements = 0;   // SetWindowPos and MoveWindow calls that asked to move or size it
 };
 std::optional<WindowInfo> Inspect(HWND window);
+
+// A live icon: its size and the icon group resource it was loaded from (0 when made otherwise).
+struct IconInfo {
+    int width = 0;
+    int height = 0;
+    int resourceId = 0;
+};
+std::optional<IconInfo> InspectIcon(HICON icon);
 
 // Moves and resizes the shell's taskbar, as a shell with another layout would.
 void SetTaskbarRect(const RECT& rect);
@@ -159,10 +172,12 @@ size_t HeapBlocks();
 size_t HeapAllocations();
 // Lets `succeed` more allocations through, then fails the next `fail` ones (-1: all).
 void FailAllocations(int succeed, int fail = 1);
+// Fails the next `fail` allocations of exactly `size` bytes (-1: all), letting others through.
+void FailAllocationsOfSize(size_t size, int fail = 1);
 void StopFailingAllocations();
 
 // ---- faults -------------------------------------------------------------------------------
-// Makes the named API call (e.g. "CreateFileW", "WriteFile", "GetTimeFormatW") fail with the
+// Makes the named API call (e.g. "CreateFileW", "WriteFile", "RegisterClassW") fail with the
 // given error for the next `times` calls; -1 keeps failing until cleared, 0 clears it.
 void InjectFailure(const std::string& api, DWORD error, int times = -1);
 void ClearFailures();

@@ -1,5 +1,6 @@
 // The driver's view of the simulated device's registry: read and write it directly, load and
-// save it as REGEDIT4 .reg text, count open handles and make chosen keys fail.
+// save it as REGEDIT4 .reg text (platform/portable/regedit4.h reads and writes the text), count
+// open handles and make chosen keys fail.
 //
 // Paths name a key from its root, e.g. "HKEY_CURRENT_USER\\Software\\Holmvest\\Vexo"; the roots
 // may be abbreviated (HKCU, HKLM, HKCR, HKU). Paths and names are UTF-8 and compare without
@@ -15,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/portable/utf.h"
 
 #include <windows.h>
 
@@ -37,20 +40,6 @@ bool ImportRegFile(const std::string& hostPath, std::string* error = nullptr);
 // order; importing it back restores every value byte for byte. Empty when the key is missing.
 std::string ExportRegText(const std::string& keyPath);
 bool ExportRegFile(const std::string& keyPath, const std::string& hostPath);
-
-// One statement of a .reg file. Values carry the key they belong to.
-struct RegEdit {
-    enum class Kind { OpenKey, DeleteKey, SetValue, DeleteValue };
-    Kind kind = Kind::OpenKey;
-    std::string key;
-    std::string name;
-    Value value;
-    int line = 0; // where the statement starts in the text
-};
-// The syntax alone: paths are not checked against the roots here.
-std::optional<std::vector<RegEdit>> ParseRegText(const std::string& text,
-                                                 std::string* error = nullptr);
-std::string FormatRegText(const std::vector<RegEdit>& edits);
 
 // ---- direct access (creates keys as needed when writing) ---------------------------------
 void SetDword(const std::string& keyPath, const std::string& name, DWORD value);
@@ -88,7 +77,11 @@ void ClearFailures();
 // ---- text ---------------------------------------------------------------------------------
 // UTF-8 for the names above. Registry names may hold unpaired surrogates; they travel as their
 // three-byte forms (WTF-8) so that no name is lost. FromUtf8 is empty for malformed input.
-std::string ToUtf8(const std::u16string& text);
-std::optional<std::u16string> FromUtf8(const std::string& text);
+inline std::string ToUtf8(const std::u16string& text) {
+    return utf::ToWtf8(text);
+}
+inline std::optional<std::u16string> FromUtf8(const std::string& text) {
+    return utf::FromWtf8(text);
+}
 
 } // namespace cesim::reg

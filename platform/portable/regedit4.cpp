@@ -1,85 +1,11 @@
-// REGEDIT4 .reg text: reading it into statements and writing statements back as text.
+// REGEDIT4 .reg text, read into statements and written from them.
+#include "platform/portable/regedit4.h"
 
-// The standard headers come first: windows.h maps C runtime names onto the device's own.
+#include "platform/portable/utf.h"
+
 #include <string_view>
 
-#include <cesim/registry.h>
-
-namespace cesim::reg {
-
-std::string ToUtf8(const std::u16string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::optional<std::u16string> FromUtf8(const std::string& text) {
-    std::u16string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        const uint8_t lead = static_cast<uint8_t>(text[i]);
-        if (lead < 0x80) {
-            out += static_cast<char16_t>(lead);
-            ++i;
-            continue;
-        }
-        size_t extra;
-        uint32_t c;
-        uint32_t smallest;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1, c = lead & 0x1F, smallest = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, c = lead & 0x0F, smallest = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3, c = lead & 0x07, smallest = 0x10000;
-        } else {
-            return std::nullopt;
-        }
-        if (text.size() - i - 1 < extra)
-            return std::nullopt;
-        for (size_t k = 1; k <= extra; ++k) {
-            const uint8_t next = static_cast<uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms would give one name two spellings.
-        if (c < smallest || c > 0x10FFFF)
-            return std::nullopt;
-        if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += extra + 1;
-    }
-    return out;
-}
+namespace regedit4 {
 
 namespace {
 
@@ -114,39 +40,41 @@ int HexDigit(char c) {
 }
 
 // 1 to 8 hex digits, nothing else.
-std::optional<DWORD> ParseHexNumber(std::string_view s) {
+std::optional<uint32_t> ParseHexNumber(std::string_view s) {
     if (s.empty() || s.size() > 8)
         return std::nullopt;
-    DWORD n = 0;
+    uint32_t n = 0;
     for (char c : s) {
         const int d = HexDigit(c);
         if (d < 0)
             return std::nullopt;
-        n = (n << 4) | static_cast<DWORD>(d);
+        n = (n << 4) | static_cast<uint32_t>(d);
     }
     return n;
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size())
+bool StartsWithNoCase(std::string_view s, std::string_view lowerPrefix) {
+    if (s.size() < lowerPrefix.size())
         return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
+    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
         char c = s[i];
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
+        if (c != lowerPrefix[i])
             return false;
     }
     return true;
 }
 
-std::vector<uint8_t> Utf16Bytes(const std::u16string& text) {
+std::vector<uint8_t> TextBytes(const std::u16string& text) {
     std::vector<uint8_t> bytes;
-    bytes.reserve(text.size() * 2);
+    bytes.reserve(text.size() * 2 + 2);
     for (char16_t c : text) {
         bytes.push_back(static_cast<uint8_t>(c & 0xFF));
         bytes.push_back(static_cast<uint8_t>(c >> 8));
     }
+    bytes.push_back(0);
+    bytes.push_back(0);
     return bytes;
 }
 
@@ -167,20 +95,24 @@ public:
         }
     }
 
-    std::optional<std::vector<RegEdit>> Run(std::string* error) {
-        if (lines_.empty() || Trim(lines_[0]) != "REGEDIT4") {
-            Fail(1, "the first line must be REGEDIT4");
+    std::optional<std::vector<Statement>> Run(std::string* why) {
+        // Blank lines before the header are forgiven, as editors leave them.
+        size_t first = 0;
+        while (first < lines_.size() && Trim(lines_[first]).empty())
+            ++first;
+        if (first == lines_.size() || Trim(lines_[first]) != "REGEDIT4") {
+            Fail(first + 1, "the file must begin with REGEDIT4");
         } else {
-            next_ = 1;
+            next_ = first + 1;
             while (error_.empty() && next_ < lines_.size())
-                Statement();
+                NextStatement();
         }
         if (!error_.empty()) {
-            if (error)
-                *error = error_;
+            if (why)
+                *why = error_;
             return std::nullopt;
         }
-        return std::move(edits_);
+        return std::move(statements_);
     }
 
 private:
@@ -190,7 +122,7 @@ private:
         return false;
     }
 
-    bool Statement() {
+    bool NextStatement() {
         line_ = next_ + 1;
         const std::string_view text = Trim(lines_[next_++]);
         if (text.empty() || text[0] == ';')
@@ -203,7 +135,7 @@ private:
     }
 
     bool KeyLine(std::string_view text) {
-        if (text.back() != ']' || text.size() < 2)
+        if (text.size() < 2 || text.back() != ']')
             return Fail(line_, "a key line must end with ]");
         std::string_view path = text.substr(1, text.size() - 2);
         const bool remove = !path.empty() && path[0] == '-';
@@ -211,30 +143,30 @@ private:
             path.remove_prefix(1);
         if (path.empty())
             return Fail(line_, "the key has no path");
-        if (!FromUtf8(std::string(path)))
+        const std::optional<std::u16string> wide = utf::FromWtf8(std::string(path));
+        if (!wide)
             return Fail(line_, "the key path is not UTF-8");
-        RegEdit edit;
-        edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::OpenKey;
-        edit.key = std::string(path);
-        edit.line = static_cast<int>(line_);
-        edits_.push_back(edit);
+        Statement s;
+        s.kind = remove ? Statement::Kind::DeleteKey : Statement::Kind::OpenKey;
+        s.key = *wide;
+        s.line = static_cast<int>(line_);
+        statements_.push_back(s);
         // Values after a deleted key would have nowhere to go.
-        key_ = remove ? std::nullopt : std::optional<std::string>(edit.key);
+        key_ = remove ? std::nullopt : std::optional<std::u16string>(s.key);
         return true;
     }
 
-    // A quoted string at the start of text; advances text past the closing quote.
-    std::optional<std::string> Quoted(std::string_view& text) {
+    // A quoted text at the start of `text`, which then holds what follows the closing quote.
+    std::optional<std::u16string> Quoted(std::string_view& text) {
         std::string out;
         for (size_t i = 1; i < text.size(); ++i) {
             const char c = text[i];
             if (c == '"') {
                 text.remove_prefix(i + 1);
-                if (!FromUtf8(out)) {
+                const std::optional<std::u16string> wide = utf::FromWtf8(out);
+                if (!wide)
                     Fail(line_, "the text is not UTF-8");
-                    return std::nullopt;
-                }
-                return out;
+                return wide;
             }
             if (c != '\\') {
                 out += c;
@@ -244,10 +176,8 @@ private:
                 break;
             switch (text[i]) {
             case '\\':
-                out += '\\';
-                break;
             case '"':
-                out += '"';
+                out += text[i];
                 break;
             case 'r':
                 out += '\r';
@@ -267,68 +197,68 @@ private:
     bool ValueLine(std::string_view text) {
         if (!key_)
             return Fail(line_, "a value must follow a [key]");
-        RegEdit edit;
-        edit.key = *key_;
-        edit.line = static_cast<int>(line_);
+        Statement s;
+        s.key = *key_;
+        s.line = static_cast<int>(line_);
         if (text[0] == '@') {
             text.remove_prefix(1);
         } else {
-            const std::optional<std::string> name = Quoted(text);
+            const std::optional<std::u16string> name = Quoted(text);
             if (!name)
                 return false;
-            edit.name = *name;
+            s.name = *name;
         }
         text = TrimLeft(text);
         if (text.empty() || text[0] != '=')
             return Fail(line_, "expected = after the value name");
-        text = Trim(text.substr(1));
-        if (!Data(text, &edit))
+        if (!Data(Trim(text.substr(1)), &s))
             return false;
-        edits_.push_back(edit);
+        statements_.push_back(s);
         return true;
     }
 
-    bool Data(std::string_view text, RegEdit* edit) {
-        edit->kind = RegEdit::Kind::SetValue;
+    bool Data(std::string_view text, Statement* s) {
+        s->kind = Statement::Kind::SetValue;
         if (text == "-") {
-            edit->kind = RegEdit::Kind::DeleteValue;
+            s->kind = Statement::Kind::DeleteValue;
             return true;
         }
         if (!text.empty() && text[0] == '"') {
-            const std::optional<std::string> s = Quoted(text);
-            if (!s)
+            const std::optional<std::u16string> quoted = Quoted(text);
+            if (!quoted)
                 return false;
             if (!Trim(text).empty())
                 return Fail(line_, "unexpected text after the string");
-            edit->value.type = REG_SZ;
-            edit->value.data = Utf16Bytes(*FromUtf8(*s) + u'\0');
+            s->value.type = kString;
+            s->value.data = TextBytes(*quoted);
             return true;
         }
         if (StartsWithNoCase(text, "dword:")) {
-            const std::optional<DWORD> n = ParseHexNumber(Trim(text.substr(6)));
+            const std::optional<uint32_t> n = ParseHexNumber(Trim(text.substr(6)));
             if (!n)
                 return Fail(line_, "a dword needs 1 to 8 hex digits");
-            edit->value.type = REG_DWORD;
+            s->value.type = kDword;
             for (int shift = 0; shift < 32; shift += 8)
-                edit->value.data.push_back(static_cast<uint8_t>(*n >> shift));
+                s->value.data.push_back(static_cast<uint8_t>(*n >> shift));
             return true;
         }
         if (StartsWithNoCase(text, "hex"))
-            return Hex(text.substr(3), edit);
+            return Hex(text.substr(3), &s->value);
         return Fail(line_, "unknown kind of value");
     }
 
-    // After "hex": an optional "(type)", a colon, then bytes, continued by a trailing backslash.
-    bool Hex(std::string_view text, RegEdit* edit) {
-        edit->value.type = REG_BINARY;
+    // After "hex": an optional "(type)", a colon, then bytes; a trailing backslash continues
+    // the list on the next line.
+    bool Hex(std::string_view text, Value* value) {
+        value->type = kBinary;
         if (!text.empty() && text[0] == '(') {
             const size_t close = text.find(')');
-            const std::optional<DWORD> type = close == std::string_view::npos
-                                                  ? std::nullopt
-                                                  : ParseHexNumber(text.substr(1, close - 1));
+            const std::optional<uint32_t> type = close == std::string_view::npos
+                                                     ? std::nullopt
+                                                     : ParseHexNumber(text.substr(1, close - 1));
             if (!type)
                 return Fail(line_, "hex(type) needs 1 to 8 hex digits");
-            edit->value.type = *type;
+            value->type = *type;
             text.remove_prefix(close + 1);
         }
         if (text.empty() || text[0] != ':')
@@ -352,13 +282,13 @@ private:
             const std::string_view token = Trim(rest.substr(0, comma));
             const bool last = comma == std::string_view::npos;
             // A comma may end the list; anything else must be a byte.
-            if (token.empty() && last && !edit->value.data.empty())
+            if (token.empty() && last && !value->data.empty())
                 return true;
-            const std::optional<DWORD> byte =
+            const std::optional<uint32_t> byte =
                 token.size() <= 2 ? ParseHexNumber(token) : std::nullopt;
             if (!byte)
                 return Fail(line_, "\"" + std::string(token) + "\" is not a hex byte");
-            edit->value.data.push_back(static_cast<uint8_t>(*byte));
+            value->data.push_back(static_cast<uint8_t>(*byte));
             if (last)
                 return true;
             rest.remove_prefix(comma + 1);
@@ -368,14 +298,14 @@ private:
     std::vector<std::string_view> lines_;
     size_t next_ = 0;
     size_t line_ = 0;
-    std::optional<std::string> key_;
-    std::vector<RegEdit> edits_;
+    std::optional<std::u16string> key_;
+    std::vector<Statement> statements_;
     std::string error_;
 };
 
-std::string QuoteName(const std::string& name) {
+std::string QuoteName(const std::u16string& name) {
     std::string out = "\"";
-    for (char c : name) {
+    for (char c : utf::ToWtf8(name)) {
         switch (c) {
         case '\\':
             out += "\\\\";
@@ -396,7 +326,11 @@ std::string QuoteName(const std::string& name) {
     return out + "\"";
 }
 
-// The text of a REG_SZ that quoted text can carry exactly: whole UTF-16 units, one NUL at the
+std::string NameOf(const std::u16string& name) {
+    return name.empty() ? std::string("@") : QuoteName(name);
+}
+
+// The text of a REG_SZ that quoted text carries exactly: whole UTF-16 units, one NUL at the
 // end and none before it, no line breaks, no unpaired surrogates.
 std::optional<std::u16string> PlainText(const std::vector<uint8_t>& data) {
     if (data.size() < 2 || data.size() % 2 != 0)
@@ -423,7 +357,7 @@ std::optional<std::u16string> PlainText(const std::vector<uint8_t>& data) {
 }
 
 // Lower-case hex, at least minDigits long.
-std::string HexNumber(DWORD n, int minDigits) {
+std::string HexNumber(uint32_t n, int minDigits) {
     std::string digits;
     do {
         digits.insert(digits.begin(), "0123456789abcdef"[n & 0xF]);
@@ -447,55 +381,54 @@ std::string HexBytes(const std::vector<uint8_t>& data, size_t column) {
     return out;
 }
 
-std::string FormatValue(const std::string& name, const Value& value) {
-    std::string line = (name.empty() ? std::string("@") : QuoteName(name)) + "=";
-    if (value.type == REG_SZ) {
+std::string FormatValue(const std::u16string& name, const Value& value) {
+    std::string line = NameOf(name) + "=";
+    if (value.type == kString) {
         if (const std::optional<std::u16string> text = PlainText(value.data))
-            return line + QuoteName(ToUtf8(*text));
+            return line + QuoteName(*text);
     }
-    if (value.type == REG_DWORD && value.data.size() == 4) {
-        const DWORD n = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                        (static_cast<DWORD>(value.data[3]) << 24);
+    if (value.type == kDword && value.data.size() == 4) {
+        const uint32_t n = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                           (static_cast<uint32_t>(value.data[3]) << 24);
         return line + "dword:" + HexNumber(n, 8);
     }
-    line +=
-        value.type == REG_BINARY ? std::string("hex:") : "hex(" + HexNumber(value.type, 1) + "):";
+    line += value.type == kBinary ? std::string("hex:") : "hex(" + HexNumber(value.type, 1) + "):";
     return line + HexBytes(value.data, line.size());
 }
 
 } // namespace
 
-std::optional<std::vector<RegEdit>> ParseRegText(const std::string& text, std::string* error) {
-    return Parser(text).Run(error);
+std::optional<std::vector<Statement>> Parse(const std::string& text, std::string* why) {
+    return Parser(text).Run(why);
 }
 
-std::string FormatRegText(const std::vector<RegEdit>& edits) {
+std::string Format(const std::vector<Statement>& statements) {
     std::string out = "REGEDIT4\r\n";
-    const std::string* block = nullptr; // the key whose values are being written
-    for (const RegEdit& edit : edits) {
-        switch (edit.kind) {
-        case RegEdit::Kind::OpenKey:
-            out += "\r\n[" + edit.key + "]\r\n";
-            block = &edit.key;
+    const std::u16string* block = nullptr; // the key whose values are being written
+    for (const Statement& s : statements) {
+        switch (s.kind) {
+        case Statement::Kind::OpenKey:
+            out += "\r\n[" + utf::ToWtf8(s.key) + "]\r\n";
+            block = &s.key;
             break;
-        case RegEdit::Kind::DeleteKey:
-            out += "\r\n[-" + edit.key + "]\r\n";
+        case Statement::Kind::DeleteKey:
+            out += "\r\n[-" + utf::ToWtf8(s.key) + "]\r\n";
             block = nullptr;
             break;
-        case RegEdit::Kind::SetValue:
-        case RegEdit::Kind::DeleteValue:
-            if (!block || *block != edit.key) {
-                out += "\r\n[" + edit.key + "]\r\n";
-                block = &edit.key;
+        case Statement::Kind::SetValue:
+        case Statement::Kind::DeleteValue:
+            if (!block || *block != s.key) {
+                out += "\r\n[" + utf::ToWtf8(s.key) + "]\r\n";
+                block = &s.key;
             }
-            if (edit.kind == RegEdit::Kind::SetValue)
-                out += FormatValue(edit.name, edit.value) + "\r\n";
+            if (s.kind == Statement::Kind::SetValue)
+                out += FormatValue(s.name, s.value) + "\r\n";
             else
-                out += (edit.name.empty() ? std::string("@") : QuoteName(edit.name)) + "=-\r\n";
+                out += NameOf(s.name) + "=-\r\n";
             break;
         }
     }
     return out + "\r\n";
 }
 
-} // namespace cesim::reg
+} // namespace regedit4
