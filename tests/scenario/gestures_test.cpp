@@ -109,10 +109,13 @@ TEST(Tap, HeldStillAReleaseAt250MsEndsTheHoldRecognitionAndIsATap) {
     POINT p = OnButton(14, 11);
     cesim::StylusDown(p.x, p.y);
     cesim::Hold(250);
+    EXPECT_NE(ButtonPixels(), idle);
     cesim::StylusUp();
+    // The release ends the pressed look; the face then shows whatever the close leaves in
+    // front, which the closing worker settles in its own time.
+    EXPECT_FALSE(pressed);
     ExpectOutcome(notes, Close);
     EXPECT_EQ(CountLog("DoAction(1, "), 0);
-    EXPECT_EQ(ButtonPixels(), idle);
 }
 
 struct GestureCase {
