@@ -2,6 +2,7 @@
 // display driver's escapes and rotation, message boxes, the power manager and both Bluetooth
 // stacks.
 #include <gtest/gtest.h>
+#include <utility>
 
 #include <windows.h>
 
@@ -195,6 +196,24 @@ TEST_F(DeviceServices, TurningTheScreenResizesFullScreenWindowsAndTellsEveryProg
     EXPECT_EQ(Orient(DMDO_270), DISP_CHANGE_BADMODE);
     EXPECT_EQ(cesim::ScreenOrientation(), DWORD(DMDO_0));
     EXPECT_EQ(cesim::ComposeScreen().width, 240);
+}
+
+TEST_F(DeviceServices, AScreenWithUnevenPixelsSwapsItsTwoDensitiesWhenItTurns) {
+    cesim::BootOptions uneven;
+    uneven.dpiX = 96;
+    uneven.dpiY = 192;
+    cesim::Boot(uneven);
+    auto densities = [] {
+        HDC dc = GetDC(nullptr);
+        std::pair<int, int> both(GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY));
+        ReleaseDC(nullptr, dc);
+        return both;
+    };
+    EXPECT_EQ(densities(), std::make_pair(96, 192));
+    EXPECT_EQ(Orient(DMDO_90), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(densities(), std::make_pair(192, 96));
+    EXPECT_EQ(Orient(DMDO_180), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(densities(), std::make_pair(96, 192));
 }
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -26,6 +26,9 @@ const DWORD kEveryRotation = DMDO_90 | DMDO_180 | DMDO_270;
 struct State {
     int nativeWidth = 240;
     int nativeHeight = 320;
+    // The pixel density of the panel along its own width and height; a turn swaps them too.
+    int nativeDpiX = 96;
+    int nativeDpiY = 96;
     DWORD rotations = kEveryRotation;
     bool powerEscape = true;
     DWORD orientation = DMDO_0;
@@ -68,6 +71,8 @@ Display DisplayFor(const Lock& held, DWORD orientation) {
     Display d = CurrentDisplay(held);
     d.width = Turned(orientation) ? S().nativeHeight : S().nativeWidth;
     d.height = Turned(orientation) ? S().nativeWidth : S().nativeHeight;
+    d.dpiX = Turned(orientation) ? S().nativeDpiY : S().nativeDpiX;
+    d.dpiY = Turned(orientation) ? S().nativeDpiX : S().nativeDpiY;
     return d;
 }
 
@@ -150,6 +155,8 @@ void BootDisplay(const BootOptions& options) {
     S() = State();
     S().nativeWidth = options.width;
     S().nativeHeight = options.height;
+    S().nativeDpiX = options.dpiX ? options.dpiX : options.dpi;
+    S().nativeDpiY = options.dpiY ? options.dpiY : options.dpi;
     S().rotations = options.rotations & kEveryRotation;
     S().powerEscape = options.displayPowerEscape;
     // At boot nothing runs yet that could hear of the turn.
