@@ -3,8 +3,8 @@ SHELL := /bin/bash
 JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
-.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 package clean \
-        references
+.PHONY: all deps build run gallery check check-sim check-asan check-tsan check-fuzz check-win32 package \
+        clean references
 
 all: build
 
@@ -15,10 +15,24 @@ build: deps
 	@cmake --preset sim >/dev/null
 	@cmake --build --preset sim -j $(JOBS)
 
+# The simulated handheld in a window; without a display, the demo session played headless.
+# RUN_ARGS go to the app (e.g. RUN_ARGS="--dpi 192 --os 5.2"; see build/sim/tools/vexo-sim --help).
+DEMO := tools/simulator/demo.session
+SIM := build/sim/tools/vexo-sim
 run: build
-	@mkdir -p $(SCREENSHOTS)
-	@for dpi in 96 192; do for os in 4.20 5.1 5.2 6.0; do \
-	  build/sim/tools/vexo-sim --dpi $$dpi --os $$os --out $(SCREENSHOTS) || exit 1; done; done
+	@$(SIM) $(RUN_ARGS); rc=$$?; \
+	if [ $$rc -eq 3 ]; then \
+	  mkdir -p $(SCREENSHOTS) && $(SIM) --headless --script $(DEMO) --out $(SCREENSHOTS) $(RUN_ARGS) && \
+	  echo "the demo session's screenshots are in $(SCREENSHOTS)"; \
+	else exit $$rc; fi
+
+# The README's gallery: the demo session at 96 and 192 DPI, put on one sheet each.
+GALLERY_SHOTS := 1-ok-button 2-close-button 3-task-menu 4-switcher 5-turned 6-after-gesture
+gallery: build
+	@for dpi in 96 192; do rm -rf build/gallery-$$dpi && \
+	  $(SIM) --headless --dpi $$dpi --os 5.2 --script $(DEMO) --out build/gallery-$$dpi >/dev/null && \
+	  build/sim/tools/contact-sheet docs/gallery-$$dpi.png \
+	    $(foreach shot,$(GALLERY_SHOTS),1:build/gallery-$$dpi/$(shot).png) || exit 1; done
 
 check: deps check-sim check-asan check-tsan check-fuzz check-win32 package
 

@@ -172,6 +172,13 @@ TEST_F(DeviceServices, TurningTheScreenResizesFullScreenWindowsAndTellsEveryProg
     EXPECT_EQ(cesim::Inspect(notes.windows[0])->rect.right, 320);
     EXPECT_EQ(cesim::Inspect(notes.windows[0])->rect.bottom, 240);
     EXPECT_EQ(cesim::Inspect(cesim::Taskbar())->rect.right, 320);
+    // The shell's own close button and icons keep to the taskbar's right end.
+    std::vector<HWND> shellChildren = cesim::ChildWindows(cesim::Taskbar());
+    ASSERT_EQ(shellChildren.size(), 2u);
+    int rightmost = 0;
+    for (HWND child : shellChildren)
+        rightmost = std::max(rightmost, int(cesim::Inspect(child)->rect.right));
+    EXPECT_EQ(rightmost, 320);
     EXPECT_EQ(cesim::Inspect(cesim::DesktopWindow())->rect.bottom, 240);
     EXPECT_TRUE(Received(notes.processId, WM_SIZE, 0, MAKELPARAM(320, 214)));
     EXPECT_TRUE(Received(notes.processId, WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0));

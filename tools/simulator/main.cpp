@@ -1,140 +1,158 @@
-// The simulator app: boots a simulated device, starts vexo on it and writes screenshots.
-#include <cesim/device.h>
-#include <cesim/programs.h>
-#include <cesim/registry.h>
-
-#include "tools/vexocfg/vexocfg.h"
+// The simulator app: vexo on a simulated Pocket PC, in a window or played from a script.
+#include "tools/simulator/catalogue.h"
+#include "tools/simulator/script.h"
+#include "tools/simulator/session.h"
+#include "tools/simulator/window.h"
 
 #include <cstdio>
-#include <cstring>
-#include <sstream>
+#include <cstdlib>
 #include <string>
 
 namespace {
 
 void Usage() {
-    std::printf("usage: vexo-sim [--dpi 96|192] [--os 4.20|5.1|5.2|6.0] [--reg FILE.reg] "
-                "[--out DIR] [--outline] [--cfg \"COMMAND ARGS\"]...\n"
-                "Boots a simulated Pocket PC, starts vexo on it and three programs (one with an\n"
-                "OK button in its caption, one full-screen without caption, one with a caption),\n"
-                "brings each to the front in turn and writes a PNG of the screen each time to\n"
-                "DIR (default: the current folder). --outline marks the button's rectangle.\n"
-                "Each --cfg runs a vexocfg command on the device once vexo runs, as the\n"
-                "settings program would (e.g. --cfg \"set ShowDot off\").\n");
+    std::printf(
+        "usage: vexo-sim [OPTIONS]\n"
+        "Boots a simulated Pocket PC, starts vexo in its taskbar and shows the device in a\n"
+        "window, or, with --headless or without a display, plays a scripted session and\n"
+        "writes its screenshots.\n"
+        "\n"
+        "Options\n"
+        "  --dpi 96|192          the screen: 240x320 at 96 DPI (default), 480x640 at 192\n"
+        "  --os 4.20|5.1|5.2|6.0 the shell's version, which sets the button's look\n"
+        "                        (default 4.20)\n"
+        "  --registry FILE.reg   REGEDIT4 text imported after the session's defaults, which\n"
+        "                        put vexo's hot key on the first application button (0xC1);\n"
+        "                        the window's L key reads it again\n"
+        "  --scale 1|2|3         device pixels per window pixel (default 2)\n"
+        "  --script FILE         a session to play: in the window before the mouse takes\n"
+        "                        over, or headless\n"
+        "  --out DIR             where screenshots go (default: the current folder)\n"
+        "  --headless            no window: play --script and end\n"
+        "  --frame-stats         print the window's median and worst frame time at the end\n"
+        "  --help                this text\n"
+        "\n"
+        "Exit codes: 0 done, 1 the device or a script's action failed, 2 a bad option or\n"
+        "script line, 3 no window could be opened and there is no --script to play.\n"
+        "\n"
+        "The window\n"
+        "%s"
+        "\n"
+        "Programs (for the keys 1 to 5 and a script's start)\n",
+        vexosim::kWindowKeys);
+    size_t count = 0;
+    const vexosim::CatalogueEntry* entries = vexosim::Catalogue(count);
+    for (size_t i = 0; i < count; ++i)
+        std::printf("  %-8s %s\n", entries[i].name, entries[i].summary);
+    std::printf("\n"
+                "Scripts\n"
+                "  One action a line; # starts a comment. POINT is X,Y in screen pixels,\n"
+                "  button or itemN (item N of the open menu, from 0), each with an optional\n"
+                "  +DX,DY. MS is milliseconds of the device's clock.\n"
+                "    start PROGRAM         tap POINT [MS]          hold POINT MS\n"
+                "    drag POINT POINT [MS] down POINT  move POINT  up\n"
+                "    key [MS]              wait MS                 cfg VEXOCFG-ARGUMENTS\n"
+                "    rotate 0|90|180|270   reload                  shot NAME\n");
 }
 
-struct Scene {
-    const char* name;
-    HWND window;
-};
+// Tells `make run` to play the demo headless instead.
+const int kExitNoWindow = 3;
 
-std::vector<Scene> StartPrograms() {
-    auto start = [](const std::u16string& path, const std::u16string& title, DWORD style,
-                    DWORD exStyle) {
-        cesim::SimProgram p;
-        p.modulePath = path;
-        cesim::SimWindow w;
-        w.title = title;
-        w.style = style;
-        w.exStyle = exStyle;
-        p.windows.push_back(w);
-        return cesim::StartSimulatedProgram(p).windows[0];
-    };
-    std::vector<Scene> scenes;
-    scenes.push_back({"ok", start(u"\\Windows\\ctlpnl.exe", u"Settings", WS_VISIBLE | WS_CAPTION,
-                                  WS_EX_CAPTIONOKBTN)});
-    scenes.push_back({"close", start(u"\\Windows\\notes.exe", u"Notes", WS_VISIBLE, 0)});
-    scenes.push_back(
-        {"caption", start(u"\\Windows\\calc.exe", u"Calculator", WS_VISIBLE | WS_CAPTION, 0)});
-    return scenes;
-}
-
-// Outlines a rectangle so the button's area shows in a screenshot even before it paints.
-void Outline(cesim::Surface& s, const RECT& r, uint32_t colour) {
-    for (int x = r.left; x < r.right; ++x) {
-        s.set(x, r.top, colour);
-        s.set(x, r.bottom - 1, colour);
-    }
-    for (int y = r.top; y < r.bottom; ++y) {
-        s.set(r.left, y, colour);
-        s.set(r.right - 1, y, colour);
-    }
+int BadOption(const std::string& why) {
+    std::fprintf(stderr, "vexo-sim: %s (see --help)\n", why.c_str());
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    cesim::BootOptions options;
-    std::string out = ".";
-    bool outline = false;
-    std::vector<std::string> settings;
+    vexosim::SessionOptions session;
+    vexosim::WindowOptions window;
+    std::string script;
+    bool headless = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg == "--dpi" && i + 1 < argc) {
-            options.dpi = std::atoi(argv[++i]);
-            options.width = options.dpi >= 192 ? 480 : 240;
-            options.height = options.dpi >= 192 ? 640 : 320;
-        } else if (arg == "--os" && i + 1 < argc) {
-            std::sscanf(argv[++i], "%d.%d", &options.osMajor, &options.osMinor);
-        } else if (arg == "--reg" && i + 1 < argc) {
-            options.registryFile = argv[++i];
-        } else if (arg == "--out" && i + 1 < argc) {
-            out = argv[++i];
-        } else if (arg == "--cfg" && i + 1 < argc) {
-            settings.push_back(argv[++i]);
-        } else if (arg == "--outline") {
-            outline = true;
-        } else {
+        bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
             Usage();
-            return arg == "--help" || arg == "-h" ? 0 : 2;
+            return 0;
+        } else if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--frame-stats") {
+            window.frameStats = true;
+        } else if (!hasValue) {
+            return BadOption(arg.compare(0, 2, "--") == 0 ? arg + " needs a value"
+                                                          : "unknown argument " + arg);
+        } else if (arg == "--dpi") {
+            std::string dpi = argv[++i];
+            if (dpi != "96" && dpi != "192")
+                return BadOption("--dpi is 96 or 192, not " + dpi);
+            session.dpi = std::atoi(dpi.c_str());
+        } else if (arg == "--os") {
+            std::string os = argv[++i];
+            if (!vexosim::ParseOs(os, session.osMajor, session.osMinor))
+                return BadOption("--os is 4.20, 5.1, 5.2 or 6.0, not " + os);
+        } else if (arg == "--registry") {
+            session.registryFile = argv[++i];
+        } else if (arg == "--scale") {
+            std::string scale = argv[++i];
+            if (scale != "1" && scale != "2" && scale != "3")
+                return BadOption("--scale is 1, 2 or 3, not " + scale);
+            window.scale = std::atoi(scale.c_str());
+        } else if (arg == "--script") {
+            script = argv[++i];
+        } else if (arg == "--out") {
+            session.outDir = argv[++i];
+        } else {
+            return BadOption("unknown option " + arg);
         }
     }
-    cesim::Boot(options);
-    std::vector<Scene> scenes = StartPrograms();
-    cesim::ProgramImage vexo;
-    vexo.entry = &WinMain;
-    vexo.modulePath = u"\\Program Files\\Vexo\\vexo.exe";
-    vexo.resources = cesim::ProgramResourceSection();
-    DWORD pid = cesim::StartProgram(vexo);
-    cesim::Advance(1000);
-    if (!cesim::ProcessRunning(pid)) {
-        std::fprintf(stderr, "vexo ended at start-up with exit code %d\n",
-                     cesim::ProcessExitCode(pid));
+
+    std::string why;
+    if (!headless && !vexosim::WindowAvailable(&why)) {
+        if (script.empty()) {
+            std::fprintf(stderr,
+                         "vexo-sim: no window (%s); give --script FILE to play a "
+                         "session headless\n",
+                         why.c_str());
+            return kExitNoWindow;
+        }
+        std::printf("no window (%s): playing %s headless\n", why.c_str(), script.c_str());
+        headless = true;
+    }
+
+    vexosim::Session device(session);
+    std::string error;
+    if (!device.Start(&error)) {
+        std::fprintf(stderr, "vexo-sim: %s\n", error.c_str());
         return 1;
     }
-    for (const std::string& command : settings) {
-        std::vector<std::string> words;
-        std::istringstream split(command);
-        for (std::string word; split >> word;)
-            words.push_back(word);
-        std::string out, err;
-        int code = 0;
-        cesim::StartHelperProcess(u"\\Program Files\\Vexo\\VexoCfg.exe",
-                                  [&] { code = RunVexoCfg(words, out, err); });
-        cesim::Settle();
-        std::printf("vexocfg %s: %s%s", command.c_str(), out.c_str(), err.c_str());
-        if (code != 0)
-            return 1;
+    if (!script.empty() &&
+        !vexosim::ReadScriptFile(script, device.Screen(), window.script, &error)) {
+        std::fprintf(stderr, "vexo-sim: %s\n", error.c_str());
+        return 2;
     }
-    for (const Scene& scene : scenes) {
-        SetForegroundWindow(scene.window);
-        cesim::Advance(500);
-        cesim::Surface screen = cesim::ComposeScreen();
-        if (outline)
-            for (HWND child : cesim::ChildWindows(cesim::Taskbar())) {
-                auto info = cesim::Inspect(child);
-                if (info && info->className == u"VexoClass")
-                    Outline(screen, info->rect, 0xFF00FF);
-            }
-        char name[96];
-        std::snprintf(name, sizeof name, "/vexo-%ddpi-%d.%d-%s.png", options.dpi, options.osMajor,
-                      options.osMinor, scene.name);
-        std::string path = out + name;
-        if (!cesim::WritePng(screen, path)) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
-            return 1;
+
+    int code = 0;
+    if (headless) {
+        if (!device.PlayAll(window.script, &error)) {
+            std::fprintf(stderr, "vexo-sim: %s: %s\n", script.c_str(), error.c_str());
+            code = 1;
         }
-        std::printf("screenshot: %s\n", path.c_str());
+        for (const std::string& line : device.TakeNews())
+            std::printf("%s\n", line.c_str());
+    } else {
+        code = vexosim::RunWindow(device, window);
+        for (const std::string& line : device.TakeNews())
+            std::printf("%s\n", line.c_str());
     }
-    return 0;
+    int vexoCode = 0;
+    if (device.EndVexo(&vexoCode)) {
+        std::printf("vexo ended with exit code %d\n", vexoCode);
+    } else if (device.VexoRunning()) {
+        std::fprintf(stderr, "vexo-sim: vexo did not end when asked to\n");
+        code = code ? code : 1;
+    }
+    std::fflush(stdout);
+    return code;
 }

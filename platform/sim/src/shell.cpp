@@ -93,19 +93,37 @@ void PaintDesktop(HWND window) {
     std::fill(w->surface.pixels.begin(), w->surface.pixels.end(), 0xFFFFFFu);
 }
 
-// After the screen has turned, the taskbar spans the new width and the desktop the new screen.
+// Moves one of the taskbar's own children along with the taskbar's right end.
+void KeepAtRightEnd(HWND child, HWND taskbar, int widthChange) {
+    RECT r = {0, 0, 0, 0};
+    if (!child || !GetWindowRect(child, &r))
+        return;
+    POINT at = {r.left, r.top};
+    ScreenToClient(taskbar, &at);
+    SetWindowPos(child, nullptr, at.x + widthChange, at.y, 0, 0,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+// After the screen has turned, the taskbar spans the new width, its notification icons and close
+// button stay at its right end, and the desktop covers the new screen.
 void LayOutShell() {
     Display display = CurrentDisplay();
-    HWND taskbar, desktop;
+    HWND taskbar, desktop, tray, close;
     {
         Kernel::Lock lock(Kernel::Mutex());
         taskbar = S().taskbar;
         desktop = S().desktop;
+        tray = S().trayIcons;
+        close = S().closeButton;
     }
     RECT bar = {0, 0, 0, 0};
-    if (taskbar && GetWindowRect(taskbar, &bar) && bar.right - bar.left != display.width)
+    if (taskbar && GetWindowRect(taskbar, &bar) && bar.right - bar.left != display.width) {
         SetWindowPos(taskbar, nullptr, 0, 0, display.width, bar.bottom - bar.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        int widthChange = display.width - (bar.right - bar.left);
+        KeepAtRightEnd(tray, taskbar, widthChange);
+        KeepAtRightEnd(close, taskbar, widthChange);
+    }
     SetWindowPos(desktop, nullptr, 0, 0, display.width, display.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
