@@ -3,7 +3,8 @@ SHELL := /bin/bash
 JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
-.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 clean references
+.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 clean references \
+        soak fuzz-long bench
 
 all: build
 
@@ -45,6 +46,12 @@ check-win32:
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j $(JOBS)
 	@ctest --preset win32 -L 'wine|size'
+
+# A day of the device's time (172,800 watch ticks) with the program under use, then a device
+# crowded with windows and hung programs; fails when anything the program holds creeps up.
+soak: build
+	@build/sim/tests/soak/vexo-soak
+	@build/sim/tests/soak/vexo-soak --crowd
 
 clean:
 	rm -rf build
