@@ -37,9 +37,13 @@ check-tsan:
 	@cmake --build --preset sim-tsan -j $(JOBS)
 	@ctest --preset sim-tsan
 
-# The language file parser under libFuzzer for FUZZ_SECONDS (20 by default).
+# The language file parser and the settings under libFuzzer, FUZZ_SECONDS each (20 by default).
 check-fuzz:
 	@tools/build/fuzz.sh
+
+# The same targets for an hour each, one after the other.
+fuzz-long:
+	@FUZZ_SECONDS=3600 tools/build/fuzz.sh
 
 # The desktop build, run under Wine against a real Win32, and the checks of its sizes.
 check-win32:
