@@ -57,6 +57,11 @@ soak: build
 	@build/sim/tests/soak/vexo-soak
 	@build/sim/tests/soak/vexo-soak --crowd
 
+# The program's own instructions and GDI calls for its everyday work, against docs/bench.txt
+# (BENCH_UPDATE=1 rewrites it).
+bench: build
+	@tools/bench/run.sh
+
 clean:
 	rm -rf build
 
