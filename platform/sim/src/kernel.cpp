@@ -138,6 +138,8 @@ void StopThreadsOf(const Kernel::Lock& lock, Process& process, Thread* spared) {
 [[noreturn]] void Park(Kernel::Lock& lock, Thread& self) {
     self.parked = true;
     self.idle = true;
+    // Nothing wakes a parked thread, so no timeout of its own may hold the clock.
+    self.deadline = INFINITE;
     S().settled.notify_all();
     for (;;)
         self.wake.wait(lock);
@@ -321,6 +323,10 @@ bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutM
 }
 
 void Kernel::WakeThread(const Lock&, Thread& thread) {
+    // A parked thread never runs again; waking each one at every event made a device that has
+    // seen thousands of programs end slower with each of them.
+    if (thread.parked)
+        return;
     thread.idle = false;
     thread.wake.notify_all();
 }
