@@ -33,12 +33,16 @@ function(vexo_apply_sanitizers)
   endif()
 endfunction()
 
+# Code built for size: each function in a section of its own, so that the linker can drop the
+# unused ones, and no unwind tables, since nothing in it throws or is unwound through.
+set(VEXO_LEAN_CODE $<$<CONFIG:MinSizeRel>:-ffunction-sections;-fno-asynchronous-unwind-tables;-fno-unwind-tables>)
+
 # Code that runs on the device: what CE compilers accept.
 function(vexo_program_target target)
   target_compile_options(${target} PRIVATE -std=gnu++03 -fno-exceptions -fno-rtti ${VEXO_WARNINGS})
   # A build for size takes the smallest encoding even where it costs a few instructions, and
   # leaves out the compiler's name, which every object file would otherwise carry.
-  target_compile_options(${target} PRIVATE $<$<CONFIG:MinSizeRel>:-Oz;-fno-ident>)
+  target_compile_options(${target} PRIVATE $<$<CONFIG:MinSizeRel>:-Oz;-fno-ident> ${VEXO_LEAN_CODE})
 endfunction()
 
 # The platform layers, tools and tests.

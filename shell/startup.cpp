@@ -67,9 +67,12 @@ static void Teardown() {
     FreeStringRing();
     DestroyBackBuffer();
     FreeWiFiDeviceName();
-    delete appLog;
-    appLog = NULL;
-    DeleteCriticalSection(&closeLock);
+    // A close worker blocked in a hung program writes the log when it wakes, so the log then
+    // stays until the process ends, as the closing set's lock always does.
+    if (!CloseWorkersRunning()) {
+        delete appLog;
+        appLog = NULL;
+    }
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {

@@ -69,7 +69,8 @@ TEST(Action, AnExceptionMatchesThePathWhateverItsCaseAndLeavesTheHoldAlone) {
     TapButton(14, 11); // closes the menu
     DragDown();
     EXPECT_EQ(CountLog(CloseLine(notes)), 1);
-    EXPECT_TRUE(IsWindowVisible(notes));
+    EXPECT_EQ(CountLog("OnMinimize("), 0);
+    EXPECT_FALSE(IsWindow(notes));
     HoldOnButton();
     EXPECT_EQ(CountLog("ShowTaskMenu()"), 2);
 }

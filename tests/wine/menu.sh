@@ -39,10 +39,12 @@ shell_pid=""
 vexo_pid=""
 start_session() {
   rm -f "$work/ready"
-  # Started in this order, Beta ends up in front of Alpha.
   launch shell_pid 300 "$shell_exe" --ready "$(winpath "$work/ready")" --seconds 280 \
     --program close=Alpha --program close=Beta
   wait_file "$work/ready" 30 || return 1
+  # Beta in front of Alpha, whatever order the shell showed them in.
+  probe foreground StandinProgram:Alpha >/dev/null && probe foreground StandinProgram:Beta >/dev/null ||
+    return 1
   launch vexo_pid 300 "$vexo"
   probe wait HHTaskBar/VexoClass 30 >/dev/null
 }
@@ -58,6 +60,8 @@ stop_session() {
 
 # A press of the hot key, as the system reports it to the window that registered it.
 open_menu() {
+  # vexo keeps writing at its own offset: the file starts with zeros after this, so it is read
+  # as text (grep -a).
   : >"$log_file"
   probe post HHTaskBar/VexoClass $WM_HOTKEY 0 $(((VK_HOT << 16) | MOD_WIN)) >/dev/null
   probe wait "$MENU_CLASS" 10 >/dev/null
@@ -86,9 +90,9 @@ check_menu_lists_programs_and_commands() {
 
 check_items_measured_before_drawn() {
   local first_draw measures
-  first_draw=$(grep -n 'OnDrawItem()' "$log_file" | head -n 1 | cut -d: -f1)
+  first_draw=$(grep -an 'OnDrawItem()' "$log_file" | head -n 1 | cut -d: -f1)
   [ -n "$first_draw" ] || { why="no OnDrawItem() in the log"; return 1; }
-  measures=$(head -n "$first_draw" "$log_file" | grep -c 'OnMeasureItem()')
+  measures=$(head -n "$first_draw" "$log_file" | grep -ac 'OnMeasureItem()')
   # Desktop, two tasks, a line, three task operations, a line, settings and exit.
   expect "OnMeasureItem() lines before the first OnDrawItem()" 10 "$measures"
 }
@@ -112,7 +116,7 @@ check_keys_choose_exit() {
   key $VK_UP && key $VK_RETURN
   wait_exit "$vexo_pid" 15 || { why="vexo still runs 15 s after E&xit"; return 1; }
   expect "vexo's exit code" 0 "$exit_status" || return 1
-  grep -q 'OnCommand()' "$log_file" || { why="no OnCommand() in the log"; return 1; }
+  grep -aq 'OnCommand()' "$log_file" || { why="no OnCommand() in the log"; return 1; }
 }
 
 run_checks() {

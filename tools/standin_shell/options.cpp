@@ -6,7 +6,7 @@
 const wchar_t kUsage[] =
     L"usage: standin-shell [--size WxH] [--program KIND[=TITLE]]... [--record FILE]\n"
     L"                     [--ready FILE] [--seconds N]\n"
-    L"KIND: ok | close | propsheet | ignore-close | hang\n";
+    L"KIND: ok | close | propsheet | ignore-close | hang | media | disabled | recovers\n";
 
 namespace {
 
@@ -22,6 +22,9 @@ const KindName kKinds[] = {
     {L"propsheet", ProgramKind::Sheet, L"Property Sheet"},
     {L"ignore-close", ProgramKind::IgnoreClose, L"Ignores Close"},
     {L"hang", ProgramKind::Hang, L"Hangs"},
+    {L"media", ProgramKind::MediaPlayer, L"Windows Media"},
+    {L"disabled", ProgramKind::Disabled, L"Inbox"},
+    {L"recovers", ProgramKind::Recovers, L"Busy"},
 };
 
 // A whole decimal number in [low, high], nothing else.

@@ -10,6 +10,9 @@ enum class ProgramKind {
     Sheet,       // a caption-OK property sheet with a page: closes when its OK button is pressed
     IgnoreClose, // answers WM_CLOSE and stays
     Hang,        // stops answering at WM_CLOSE
+    MediaPlayer, // class "WMP for Mobile Devices": ignores WM_CLOSE, leaves on a posted WM_QUIT
+    Disabled,    // disabled under a modal child of its own; refuses WM_CLOSE while disabled
+    Recovers,    // stops answering at WM_CLOSE for two seconds, then closes
 };
 
 struct ProgramRequest {

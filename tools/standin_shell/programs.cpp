@@ -6,18 +6,20 @@
 namespace {
 
 const wchar_t kProgramClass[] = L"StandinProgram";
+const wchar_t kMediaPlayerClass[] = L"WMP for Mobile Devices";
 const wchar_t kPageClass[] = L"StandinPage";
 constexpr UINT_PTR kCloseTimer = 1;
 // A pressed OK button closes the sheet a little later, so that what the closer sends right
 // after the press still reaches a live window and shows in the record.
 constexpr UINT kCloseDelayMs = 250;
+constexpr DWORD kRecoverMs = 2000;
 
 struct Program {
     ProgramRequest request;
     RECT area;
     Record* record;
     HWND window = nullptr;
-    HWND page = nullptr;
+    HWND page = nullptr; // a sheet's page, or the modal child of a disabled program
     HANDLE ready = nullptr;
 };
 
@@ -58,11 +60,15 @@ LRESULT OnProgramMessage(HWND window, Program& program, UINT message, WPARAM wPa
     ProgramKind kind = program.request.kind;
     switch (message) {
     case WM_CLOSE:
-        if (kind == ProgramKind::IgnoreClose)
+        if (kind == ProgramKind::IgnoreClose || kind == ProgramKind::MediaPlayer)
+            return 0;
+        if (kind == ProgramKind::Disabled && !IsWindowEnabled(window))
             return 0;
         if (kind == ProgramKind::Hang)
             for (;;)
                 Sleep(INFINITE);
+        if (kind == ProgramKind::Recovers)
+            Sleep(kRecoverMs);
         break;
     case WM_COMMAND:
         if (kind == ProgramKind::CaptionOk && LOWORD(wParam) == IDOK) {
@@ -110,8 +116,9 @@ LRESULT CALLBACK ProgramProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     ++depth;
     // Painting tells nothing of how a program is asked to close; everything else may.
     if (message != WM_PAINT && message != WM_ERASEBKGND && message != WM_NCPAINT)
-        program->record->Write(program->request.title, HowDelivered(window, message, wParam, lParam),
-                               message, wParam, lParam);
+        program->record->Write(program->request.title,
+                               HowDelivered(window, message, wParam, lParam), message, wParam,
+                               lParam);
     LRESULT result = OnProgramMessage(window, *program, message, wParam, lParam);
     --depth;
     return result;
@@ -128,6 +135,8 @@ void RegisterClasses() {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kProgramClass;
     RegisterClassW(&wc);
+    wc.lpszClassName = kMediaPlayerClass;
+    RegisterClassW(&wc);
     wc.lpfnWndProc = DefWindowProcW;
     wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
     wc.lpszClassName = kPageClass;
@@ -137,10 +146,12 @@ void RegisterClasses() {
 DWORD WINAPI ProgramThreadProc(void* parameter) {
     Program& program = *static_cast<Program*>(parameter);
     ProgramKind kind = program.request.kind;
-    DWORD style = WS_POPUP | WS_VISIBLE | (HasCaptionOk(kind) ? WS_CAPTION : 0);
+    DWORD style = WS_POPUP | WS_VISIBLE | (HasCaptionOk(kind) ? WS_CAPTION : 0) |
+                  (kind == ProgramKind::Disabled ? WS_DISABLED : 0);
     DWORD exStyle = HasCaptionOk(kind) ? kCaptionOkButton : 0;
+    const wchar_t* className = kind == ProgramKind::MediaPlayer ? kMediaPlayerClass : kProgramClass;
     const RECT& a = program.area;
-    HWND window = CreateWindowExW(exStyle, kProgramClass, program.request.title.c_str(), style, a.left,
+    HWND window = CreateWindowExW(exStyle, className, program.request.title.c_str(), style, a.left,
                                   a.top, a.right - a.left, a.bottom - a.top, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), &program);
     if (window && kind == ProgramKind::Sheet) {
@@ -150,12 +161,20 @@ DWORD WINAPI ProgramThreadProc(void* parameter) {
             CreateWindowExW(0, kPageClass, L"Page", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
                             client.bottom, window, nullptr, GetModuleHandleW(nullptr), nullptr);
     }
-    program.window = window;
-    SetEvent(program.ready);
-    if (!window)
+    if (!window) {
+        SetEvent(program.ready);
         return 1;
+    }
     // The newest program is in front, as on the device.
     SetForegroundWindow(window);
+    // The modal child that keeps its owner disabled, in front of it; what it receives is not
+    // recorded.
+    if (kind == ProgramKind::Disabled)
+        program.page = CreateWindowExW(
+            0, kPageClass, L"Send/Receive", WS_POPUP | WS_VISIBLE | WS_CAPTION, a.left, a.top + 40,
+            a.right - a.left, 120, window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    program.window = window;
+    SetEvent(program.ready);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -36,6 +36,8 @@ const char* MessageName(UINT message) {
         return "WM_ACTIVATE";
     case WM_ENABLE:
         return "WM_ENABLE";
+    case WM_CANCELMODE:
+        return "WM_CANCELMODE";
     case WM_WINDOWPOSCHANGED:
         return "WM_WINDOWPOSCHANGED";
     case WM_GETTEXT:

@@ -464,6 +464,8 @@ typedef struct tagCOPYDATASTRUCT {
 #define GW_OWNER 4
 #define GW_CHILD 5
 
+// GWL_WNDPROC reads the procedure's address as the window's process sees it, which a 32-bit
+// LONG holds on the device; it cannot be set, since a host code address does not fit.
 #define GWL_WNDPROC (-4)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
@@ -498,6 +500,7 @@ typedef struct tagCOPYDATASTRUCT {
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
@@ -511,6 +514,7 @@ typedef struct tagCOPYDATASTRUCT {
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+#define BN_CLICKED 0
 #define SC_CLOSE 0xF060
 #define IDOK 1
 #define IDCANCEL 2
@@ -557,6 +561,19 @@ BOOL ClientToScreen(HWND window, LPPOINT point);
 BOOL ScreenToClient(HWND window, LPPOINT point);
 
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Disabling sends WM_CANCELMODE first; a change of state sends WM_ENABLE. Returns whether the
+// window was disabled before.
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+
+// Dialogs: windows of the system's dialog class, whose window procedure is DefDlgProcW and
+// which pass each message to their dialog procedure first.
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+#define DWL_MSGRESULT 0
+#define DWL_USER 8
+LRESULT DefDlgProcW(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+HWND GetDlgItem(HWND dialog, int id);
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);

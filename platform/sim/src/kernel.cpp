@@ -343,7 +343,13 @@ bool Kernel::DispatchOneSent(Lock& lock) {
     SentMessage* m = self.sent.front();
     self.sent.pop_front();
     ++self.handlingSent;
-    m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
+    if (m->call) {
+        lock.unlock();
+        m->call();
+        lock.lock();
+    } else {
+        m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
+    }
     --self.handlingSent;
     m->done = true;
     if (m->sender)

@@ -28,6 +28,7 @@ struct SentMessage {
     LRESULT result = 0;
     bool done = false;
     struct Thread* sender = nullptr;
+    std::function<void()> call;   // set: the driver's code to run instead of a window procedure
 };
 
 struct Thread {

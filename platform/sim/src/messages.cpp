@@ -8,6 +8,7 @@
 #include "windowing.h"
 
 #include <cesim/device.h>
+#include <cesim/threads.h>
 
 #include <algorithm>
 
@@ -34,9 +35,10 @@ struct HotKey {
 };
 
 struct State {
+    std::map<DWORD, DWORD> longestQueueWait; // by thread
     std::vector<Timer> timers;
     std::vector<HotKey> hotKeys;
-    std::vector<std::u16string> registeredNames;   // id = kFirstRegistered + index
+    std::vector<std::u16string> registeredNames; // id = kFirstRegistered + index
     UINT_PTR nextThreadTimerId = 0x7000;
 };
 
@@ -47,7 +49,9 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+void SetError(const Lock& held, DWORD error) {
+    Kernel::Current(held).lastError = error;
+}
 
 bool Matches(const MSG& m, HWND filter, UINT low, UINT high) {
     if (filter && m.hwnd != filter)
@@ -68,8 +72,11 @@ bool FindMessage(const Lock& held, Thread& self, MSG* msg, HWND filter, UINT low
         if (!Matches(*it, filter, low, high))
             continue;
         *msg = *it;
-        if (remove)
+        if (remove) {
+            DWORD& longest = S().longestQueueWait[self.id];
+            longest = std::max(longest, now - it->time);
             self.posted.erase(it);
+        }
         return true;
     }
     if (self.quitPosted) {
@@ -136,7 +143,9 @@ bool RegisterTimerHooks() {
 }
 bool g_hooks = RegisterTimerHooks();
 
-UINT KeyModifiers(UINT modifiers) { return modifiers & ~UINT(MOD_KEYUP); }
+UINT KeyModifiers(UINT modifiers) {
+    return modifiers & ~UINT(MOD_KEYUP);
+}
 
 } // namespace
 
@@ -180,7 +189,8 @@ LRESULT SendLocked(Kernel::Lock& lock, HWND window, UINT message, WPARAM wParam,
     m.sender = &self;
     target->sent.push_back(&m);
     Kernel::WakeThread(lock, *target);
-    Kernel::Wait(lock, [&m] { return m.done; }, INFINITE, true);
+    Kernel::Wait(
+        lock, [&m] { return m.done; }, INFINITE, true);
     return m.result;
 }
 
@@ -210,8 +220,19 @@ void ForgetWindowMessages(const Kernel::Lock&, HWND window) {
 }
 
 void ResetMessages(const Kernel::Lock&) {
+    S().longestQueueWait.clear();
     S().timers.clear();
     S().hotKeys.clear();
+}
+
+DWORD LongestQueueWait(DWORD threadId) {
+    Lock lock(Kernel::Mutex());
+    DWORD longest = S().longestQueueWait[threadId];
+    Thread* thread = Kernel::FindThread(lock, threadId);
+    if (thread)
+        for (const MSG& m : thread->posted)
+            longest = std::max(longest, Kernel::Now(lock) - m.time);
+    return longest;
 }
 
 std::vector<HotKeyInfo> HotKeys() {

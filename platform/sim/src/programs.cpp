@@ -2,8 +2,11 @@
 #include <cesim/device.h>
 #include <cesim/programs.h>
 
+#include "dialogs.h"
 #include "icon_store.h"
 #include "kernel.h"
+
+#include <prsht.h>
 
 #include <map>
 
@@ -11,8 +14,17 @@ namespace cesim {
 
 namespace {
 
+const wchar_t kPageClass[] = L"SimPropertyPage";
+const UINT_PTR kSheetCloseTimer = 0x5E;
+
+struct WindowState {
+    SimWindow spec;
+    HWND page = nullptr;    // property sheets
+    bool confirmed = false; // property sheets
+};
+
 struct State {
-    std::map<HWND, CloseBehaviour> behaviour;
+    std::map<HWND, WindowState> windows;
     std::map<DWORD, std::vector<ReceivedMessage>> received;
 };
 
@@ -21,9 +33,99 @@ State& S() {
     return *state;
 }
 
+// Per program thread: the queued message its loop is dispatching, and how deeply its window
+// procedures are nested; a nested message is the program's own doing.
+thread_local const MSG* t_dispatching = nullptr;
+thread_local int t_depth = 0;
+
+struct Nesting {
+    Nesting() { ++t_depth; }
+    ~Nesting() { --t_depth; }
+};
+
 bool Interesting(UINT message) {
     // Painting is the device's own business; everything else is part of the conversation.
     return message != WM_PAINT && message != WM_ERASEBKGND;
+}
+
+void Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!Interesting(message))
+        return;
+    bool outer = t_depth == 1;
+    bool sent = outer && InSendMessage() != FALSE;
+    bool posted = outer && !sent && t_dispatching && t_dispatching->hwnd == window &&
+                  t_dispatching->message == message && t_dispatching->wParam == wParam &&
+                  t_dispatching->lParam == lParam;
+    Kernel::Lock lock(Kernel::Mutex());
+    S().received[Kernel::Current(lock).processId].push_back(
+        ReceivedMessage{window, message, wParam, lParam, sent, posted});
+}
+
+WindowState StateOf(HWND window) {
+    Kernel::Lock lock(Kernel::Mutex());
+    auto it = S().windows.find(window);
+    return it == S().windows.end() ? WindowState() : it->second;
+}
+
+void Forget(HWND window) {
+    Kernel::Lock lock(Kernel::Mutex());
+    S().windows.erase(window);
+}
+
+// Stops answering where the window says it hangs.
+void HangIfDue(const SimWindow& spec, UINT message) {
+    if (message != spec.hangOn)
+        return;
+    if (spec.onClose == CloseBehaviour::Hang) {
+        Kernel::Lock lock(Kernel::Mutex());
+        Kernel::Wait(
+            lock, [] { return false; }, INFINITE, false);
+    } else if (spec.onClose == CloseBehaviour::Recover) {
+        Sleep(spec.hangMs);
+    }
+}
+
+// Whether WM_CLOSE is to be swallowed instead of closing the window.
+bool RefusesClose(HWND window, const SimWindow& spec) {
+    if (spec.onClose == CloseBehaviour::Ignore)
+        return true;
+    return spec.onClose == CloseBehaviour::CloseWhenEnabled && !IsWindowEnabled(window);
+}
+
+void ConfirmSheet(HWND window) {
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        auto it = S().windows.find(window);
+        if (it == S().windows.end() || it->second.confirmed)
+            return;
+        it->second.confirmed = true;
+    }
+    SetTimer(window, kSheetCloseTimer, kSheetCloseDelayMs, nullptr);
+}
+
+bool HandleSheet(HWND window, const WindowState& state, UINT message, WPARAM wParam,
+                 LRESULT* result) {
+    *result = 0;
+    switch (message) {
+    case PSM_GETCURRENTPAGEHWND:
+        *result = reinterpret_cast<LRESULT>(state.page);
+        return true;
+    case PSM_PRESSBUTTON:
+        if (wParam == PSBTN_OK || wParam == PSBTN_CANCEL)
+            ConfirmSheet(window);
+        return true;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            ConfirmSheet(window);
+        return true;
+    case WM_TIMER:
+        if (wParam != kSheetCloseTimer)
+            return false;
+        KillTimer(window, kSheetCloseTimer);
+        DestroyWindow(window);
+        return true;
+    }
+    return false;
 }
 
 // A program shows its title, in a caption bar when it has one, so a screenshot tells which
@@ -48,67 +150,109 @@ void PaintProgramWindow(HWND window) {
 }
 
 LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    bool sent = InSendMessage() != FALSE;
-    CloseBehaviour onClose = CloseBehaviour::Close;
-    {
-        Kernel::Lock lock(Kernel::Mutex());
-        if (Interesting(message))
-            S().received[Kernel::Current(lock).processId].push_back(
-                ReceivedMessage{window, message, wParam, lParam, sent});
-        auto it = S().behaviour.find(window);
-        if (it != S().behaviour.end())
-            onClose = it->second;
-    }
-    if (message == WM_CLOSE) {
-        if (onClose == CloseBehaviour::Ignore)
+    Nesting nesting;
+    Record(window, message, wParam, lParam);
+    WindowState state = StateOf(window);
+    HangIfDue(state.spec, message);
+    LRESULT result = 0;
+    if (state.spec.kind == WindowKind::PropertySheet &&
+        HandleSheet(window, state, message, wParam, &result))
+        return result;
+    switch (message) {
+    case WM_CLOSE:
+        if (RefusesClose(window, state.spec))
             return 0;
-        if (onClose == CloseBehaviour::Hang) {
-            Kernel::Lock lock(Kernel::Mutex());
-            Kernel::Wait(lock, [] { return false; }, INFINITE, false);
+        break;
+    case WM_COMMAND:
+        if (state.spec.kind == WindowKind::CaptionOk && LOWORD(wParam) == IDOK) {
+            DestroyWindow(window);
+            return 0;
         }
-    }
-    if (message == WM_PAINT) {
+        break;
+    case WM_PAINT:
         PaintProgramWindow(window);
         return 0;
-    }
-    if (message == WM_DESTROY) {
-        Kernel::Lock lock(Kernel::Mutex());
-        S().behaviour.erase(window);
+    case WM_DESTROY:
+        Forget(window);
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The dialog procedure of dialogs; their window procedure is the system's.
+INT_PTR CALLBACK SimDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    Nesting nesting;
+    Record(dialog, message, wParam, lParam);
+    WindowState state = StateOf(dialog);
+    HangIfDue(state.spec, message);
+    switch (message) {
+    case WM_CLOSE:
+        return RefusesClose(dialog, state.spec) ? TRUE : FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
+            return FALSE;
+        DestroyWindow(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        Forget(dialog);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void RegisterProgramClass(const std::u16string& name, WNDPROC proc) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = W(name);
+    // A second window of the class finds it registered already.
+    RegisterClassW(&wc);
+}
+
+HWND CreateProgramWindow(const SimWindow& window, HWND link) {
+    const RECT& r = window.rect;
+    DWORD style = window.style | (window.parent >= 0 ? WS_CHILD : 0);
+    if (window.kind == WindowKind::Dialog)
+        return CreateDialogWindow(window.exStyle, window.title, style, r, link, SimDialogProc, 0);
+    RegisterProgramClass(window.className, SimWindowProc);
+    HWND w = CreateWindowExW(window.exStyle, W(window.className), W(window.title), style, r.left,
+                             r.top, r.right - r.left, r.bottom - r.top, link, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    if (!w || window.kind != WindowKind::PropertySheet)
+        return w;
+    RegisterProgramClass(U16(kPageClass), DefWindowProcW);
+    HWND page =
+        CreateWindowExW(0, kPageClass, L"Page", WS_CHILD | WS_VISIBLE, 0, 20, r.right - r.left,
+                        r.bottom - r.top - 20, w, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Kernel::Lock lock(Kernel::Mutex());
+    S().windows[w].page = page;
+    return w;
+}
+
+// Destroys what is left of the program's windows, owned and child windows first.
+void DestroyProgramWindows(const RunningProgram& running) {
+    std::vector<HWND> windows;
+    {
+        Kernel::Lock lock(Kernel::Mutex());
+        windows = running.windows;
+    }
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (IsWindow(*it))
+            DestroyWindow(*it);
+}
+
 void RunProgram(const SimProgram& program, RunningProgram* running) {
-    std::vector<std::u16string> registered;
     for (const SimWindow& window : program.windows) {
-        bool known = false;
-        for (const std::u16string& name : registered)
-            known = known || name == window.className;
-        if (!known) {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = SimWindowProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-            wc.lpszClassName = reinterpret_cast<const wchar_t*>(window.className.c_str());
-            RegisterClassW(&wc);
-            registered.push_back(window.className);
-        }
         HWND link = nullptr;
         if (window.parent >= 0 && size_t(window.parent) < running->windows.size())
             link = running->windows[window.parent];
         else if (window.owner >= 0 && size_t(window.owner) < running->windows.size())
             link = running->windows[window.owner];
-        HWND w = CreateWindowExW(window.exStyle, reinterpret_cast<const wchar_t*>(window.className.c_str()),
-                                 reinterpret_cast<const wchar_t*>(window.title.c_str()),
-                                 window.style | (window.parent >= 0 ? WS_CHILD : 0), window.rect.left,
-                                 window.rect.top, window.rect.right - window.rect.left,
-                                 window.rect.bottom - window.rect.top, link, nullptr,
-                                 GetModuleHandleW(nullptr), nullptr);
-        {
-            Kernel::Lock lock(Kernel::Mutex());
-            S().behaviour[w] = window.onClose;
-            running->windows.push_back(w);
-        }
+        HWND w = CreateProgramWindow(window, link);
+        Kernel::Lock lock(Kernel::Mutex());
+        S().windows[w].spec = window;
+        running->windows.push_back(w);
     }
     {
         Kernel::Lock lock(Kernel::Mutex());
@@ -117,7 +261,19 @@ void RunProgram(const SimProgram& program, RunningProgram* running) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
         TranslateMessage(&msg);
+        t_dispatching = &msg;
         DispatchMessageW(&msg);
+        t_dispatching = nullptr;
+    }
+    // A quit that names a window was posted to it by another program, as media players are
+    // closed; the program then leaves.
+    if (msg.hwnd) {
+        {
+            Kernel::Lock lock(Kernel::Mutex());
+            S().received[Kernel::Current(lock).processId].push_back(
+                ReceivedMessage{msg.hwnd, WM_QUIT, msg.wParam, msg.lParam, false, true});
+        }
+        DestroyProgramWindows(*running);
     }
 }
 
@@ -130,8 +286,8 @@ RunningProgram StartSimulatedProgram(const SimProgram& program) {
     }
     auto running = std::make_shared<RunningProgram>();
     SimProgram copy = program;
-    running->processId =
-        StartHelperProcess(program.modulePath, [copy, running] { RunProgram(copy, running.get()); });
+    running->processId = StartHelperProcess(program.modulePath,
+                                            [copy, running] { RunProgram(copy, running.get()); });
     Settle();
     Kernel::Lock lock(Kernel::Mutex());
     return *running;

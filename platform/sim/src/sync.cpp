@@ -2,6 +2,7 @@
 #include "kernel.h"
 
 #include <algorithm>
+#include <set>
 
 namespace cesim {
 
@@ -27,6 +28,7 @@ struct MutexObject : KernelObject {
 };
 
 struct CriticalSectionImpl {
+    DWORD processId = 0;
     DWORD ownerThread = 0;
     int recursion = 0;
 };
@@ -34,6 +36,8 @@ struct CriticalSectionImpl {
 struct State {
     // A named mutex lives while a handle to it is open.
     std::vector<std::weak_ptr<MutexObject>> named;
+    // Critical sections live in their process's memory and go with it.
+    std::set<CriticalSectionImpl*> sections;
 };
 
 State& S() {
@@ -41,15 +45,25 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+void SetError(const Lock& held, DWORD error) {
+    Kernel::Current(held).lastError = error;
+}
 
 std::shared_ptr<MutexObject> FindMutex(const Lock& held, HANDLE handle) {
     return std::dynamic_pointer_cast<MutexObject>(Kernel::FindHandle(held, handle));
 }
 
-// A process that ends abandons the mutexes it owned.
+// A process that ends abandons the mutexes it owned, and its memory holds its critical sections.
 bool RegisterHooks() {
     Kernel::OnProcessEnd([](const Lock&, Process& process) {
+        for (auto it = S().sections.begin(); it != S().sections.end();) {
+            if ((*it)->processId == process.id) {
+                delete *it;
+                it = S().sections.erase(it);
+            } else {
+                ++it;
+            }
+        }
         for (auto& weak : S().named) {
             std::shared_ptr<MutexObject> m = weak.lock();
             if (m && m->ownerProcess == process.id) {
@@ -139,13 +153,20 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
-    cs->impl = new CriticalSectionImpl;
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = new CriticalSectionImpl;
+    impl->processId = Kernel::Current(lock).processId;
+    S().sections.insert(impl);
+    cs->impl = impl;
     cs->LockCount = 0;
     cs->OwnerThread = nullptr;
 }
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
-    delete static_cast<CriticalSectionImpl*>(cs->impl);
+    Lock lock(Kernel::Mutex());
+    CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
+    if (S().sections.erase(impl))
+        delete impl;
     cs->impl = nullptr;
 }
 
@@ -154,8 +175,7 @@ void EnterCriticalSection(LPCRITICAL_SECTION cs) {
     CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
     DWORD self = Kernel::Current(lock).id;
     Kernel::Wait(
-        lock, [&] { return impl->ownerThread == 0 || impl->ownerThread == self; }, INFINITE,
-        false);
+        lock, [&] { return impl->ownerThread == 0 || impl->ownerThread == self; }, INFINITE, false);
     impl->ownerThread = self;
     ++impl->recursion;
     cs->LockCount = DWORD(impl->recursion);

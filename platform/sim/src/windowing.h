@@ -25,6 +25,9 @@ struct Window {
     DWORD processId = 0;
     LONG userData = 0;
     LONG id = 0;
+    DLGPROC dialogProc = nullptr;   // dialogs only: the procedure DefDlgProcW hands messages to
+    LONG dialogResult = 0;          // DWL_MSGRESULT
+    LONG dialogUser = 0;            // DWL_USER
     bool needsPaint = false;
     bool erasePending = false;
     bool destroying = false;

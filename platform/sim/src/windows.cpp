@@ -2,6 +2,7 @@
 // visibility and the foreground window.
 #include "windowing.h"
 
+#include "dialogs.h"
 #include "input.h"
 #include "messages.h"
 
@@ -529,6 +530,32 @@ BOOL ShowWindow(HWND window, int command) {
     return wasVisible;
 }
 
+BOOL EnableWindow(HWND window, BOOL enable) {
+    Lock lock(Kernel::Mutex());
+    if (!Valid(lock, window))
+        return FALSE;
+    if (!enable)
+        SendLocked(lock, window, WM_CANCELMODE, 0, 0);
+    Window* w = Get(lock, window);
+    if (!w)
+        return FALSE;
+    bool wasDisabled = (w->style & WS_DISABLED) != 0;
+    if (enable)
+        w->style &= ~DWORD(WS_DISABLED);
+    else
+        w->style |= WS_DISABLED;
+    if (wasDisabled == !enable)
+        return wasDisabled ? TRUE : FALSE;
+    SendLocked(lock, window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    return wasDisabled ? TRUE : FALSE;
+}
+
+BOOL IsWindowEnabled(HWND window) {
+    Lock lock(Kernel::Mutex());
+    Window* w = Valid(lock, window);
+    return w && !(w->style & WS_DISABLED) ? TRUE : FALSE;
+}
+
 HWND GetParent(HWND window) {
     Lock lock(Kernel::Mutex());
     Window* w = Valid(lock, window);
@@ -636,7 +663,13 @@ LONG GetWindowLongW(HWND window, int index) {
         return w->userData;
     case GWL_ID:
         return w->id;
+    case GWL_WNDPROC:
+        return LONG(WindowProcAddress(lock, *w));
     }
+    if (w->proc == DefDlgProcW && index == DWL_MSGRESULT)
+        return w->dialogResult;
+    if (w->proc == DefDlgProcW && index == DWL_USER)
+        return w->dialogUser;
     SetError(lock, ERROR_INVALID_PARAMETER);
     return 0;
 }
@@ -663,6 +696,16 @@ LONG SetWindowLongW(HWND window, int index, LONG value) {
     case GWL_ID:
         old = w->id;
         w->id = value;
+        return old;
+    }
+    LONG* dialogField = nullptr;
+    if (w->proc == DefDlgProcW && index == DWL_MSGRESULT)
+        dialogField = &w->dialogResult;
+    if (w->proc == DefDlgProcW && index == DWL_USER)
+        dialogField = &w->dialogUser;
+    if (dialogField) {
+        old = *dialogField;
+        *dialogField = value;
         return old;
     }
     SetError(lock, ERROR_INVALID_PARAMETER);

@@ -122,6 +122,16 @@ DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacit
 #undef GetModuleFileNameW
 #define GetModuleFileNameW CeGetModuleFileNameW
 
+// CE reads a window's procedure with GetWindowLongW(GWL_WNDPROC), a 32-bit address there; a
+// 64-bit desktop has no such index, as an address does not fit a LONG. Its low 32 bits are
+// given, which is what the program compares.
+#ifndef GWL_WNDPROC
+#define GWL_WNDPROC (-4)
+#endif
+LONG WINAPI CeGetWindowLongW(HWND window, int index);
+#undef GetWindowLongW
+#define GetWindowLongW CeGetWindowLongW
+
 // Windows refuses a hot key with a modifier it does not know, and it knows no MOD_KEYUP (Wine
 // lets it pass and ignores it). The key is registered without it, and the release is reported
 // by a keyboard hook as CE reports it: WM_HOTKEY with MOD_KEYUP in the low word of lParam.

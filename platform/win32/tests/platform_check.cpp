@@ -238,6 +238,27 @@ static void CheckDeviceServices() {
     CheckNumber(long(returned), 0, "with nothing returned");
 }
 
+static LRESULT CALLBACK CheckedWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// CE programs read a window's procedure as a 32-bit LONG.
+static void CheckWindowProcedure() {
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = CheckedWindowProc;
+    wc.lpszClassName = L"PlatformCheck";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, L"PlatformCheck", L"Check", WS_POPUP, 0, 0, 10,
+                                  10, NULL, NULL, NULL, NULL);
+    CheckNumber(GetWindowLongW(window, GWL_WNDPROC),
+                LONG(reinterpret_cast<LONG_PTR>(CheckedWindowProc)),
+                "GetWindowLongW(GWL_WNDPROC) gives the procedure's low 32 bits");
+    CheckNumber(GetWindowLongW(window, GWL_EXSTYLE), WS_EX_TOOLWINDOW,
+                "and the other indexes read as before");
+    DestroyWindow(window);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {
     CheckCommandLine(commandLine);
     CheckWidePrintf();
@@ -245,6 +266,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, i
     CheckModulePaths();
     CheckRegistryAccess();
     CheckDeviceServices();
+    CheckWindowProcedure();
     printf("%d checks, %d failed\n", checks, failures);
     fflush(stdout);
     return failures;

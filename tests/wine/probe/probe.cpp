@@ -338,7 +338,6 @@ int Foreground(const Target& target) {
     return GetForegroundWindow() == found.front() ? 0 : kNotFound;
 }
 
-<<<<<<<
 // The window in front, as info prints a target.
 int Front() {
     HWND window = GetForegroundWindow();
@@ -347,7 +346,9 @@ int Front() {
         return kNotFound;
     }
     PrintWindow(window, 1);
-=======
+    return 0;
+}
+
 int Usage();
 
 // ---- input as a user's hand gives it, through SendInput ----------------------------------
@@ -409,7 +410,6 @@ int ReportStart() {
         return kNotFound;
     std::fprintf(out, "%s\n", Utf8(GetCommandLineW()).c_str());
     std::fclose(out);
->>>>>>>
     return 0;
 }
 
@@ -421,14 +421,10 @@ int Usage() {
                "       probe post TARGET MESSAGE [WPARAM [LPARAM]]\n"
                "       probe hotkey-free VK | hold-hotkey VK SECONDS\n"
                "       probe syscolors | screen | capture TARGET FILE.ppm | detach TARGET\n"
-<<<<<<<
                "       probe foreground TARGET | front\n"
-=======
-               "       probe foreground TARGET\n"
                "       probe tap X Y MS | drag X1 Y1 X2 Y2 MS | key VK MS\n"
                "With no command and VEXO_PROBE_STARTED naming a file, appends its command\n"
                "line to that file.\n"
->>>>>>>
                "TARGET: CLASS[:TITLE] or PARENTCLASS[:TITLE]/CLASS[:TITLE]\n",
                stderr);
     return kUsage;
