@@ -101,8 +101,14 @@ void EndThread(const Kernel::Lock& lock, Thread& thread) {
         return;
     for (auto& hook : S().threadEndHooks)
         hook(lock, thread);
-    // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device.
+    // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device:
+    // those still queued and those it was handling when it stopped (a program that hung in
+    // its window procedure is ended there, and never returns to answer).
+    for (SentMessage* m : thread.handling)
+        thread.sent.push_back(m);
+    thread.handling.clear();
     for (SentMessage* m : thread.sent) {
+        m->result = 0;
         m->done = true;
         if (m->sender)
             Kernel::WakeThread(lock, *m->sender);
@@ -343,6 +349,7 @@ bool Kernel::DispatchOneSent(Lock& lock) {
     SentMessage* m = self.sent.front();
     self.sent.pop_front();
     ++self.handlingSent;
+    self.handling.push_back(m);
     if (m->call) {
         lock.unlock();
         m->call();
@@ -350,6 +357,10 @@ bool Kernel::DispatchOneSent(Lock& lock) {
     } else {
         m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
     }
+    // Stopped meanwhile: the sender has had its 0 and may be gone.
+    if (self.ended)
+        Park(lock, self);
+    self.handling.pop_back();
     --self.handlingSent;
     m->done = true;
     if (m->sender)
