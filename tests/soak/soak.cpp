@@ -169,36 +169,72 @@ struct Program {
 
 std::deque<Program> programs;
 long programsStarted = 0;
+long programsClosed = 0; // ended without the soak ending them: closed through vexo
+
+// The kinds of program a device runs, each closing its own way.
+void AddWindowsOfKind(long n, bool hangs, cesim::SimProgram& p) {
+    cesim::SimWindow w;
+    w.title = cesim::Widen("Program " + std::to_string(n));
+    switch (n % 8) {
+    case 1:
+        w.onClose = cesim::CloseBehaviour::Ignore;
+        break;
+    case 2:
+        w.kind = cesim::WindowKind::CaptionOk;
+        w.exStyle = WS_EX_CAPTIONOKBTN;
+        break;
+    case 3:
+        w.kind = cesim::WindowKind::Dialog;
+        break;
+    case 4:
+        w.kind = cesim::WindowKind::PropertySheet;
+        w.exStyle = WS_EX_CAPTIONOKBTN;
+        break;
+    case 5:
+        // The media player leaves only on a quit.
+        w.className = u"WMP for Mobile Devices";
+        w.onClose = cesim::CloseBehaviour::Ignore;
+        break;
+    case 6:
+        w.onClose = cesim::CloseBehaviour::Recover;
+        w.hangMs = 3000;
+        break;
+    default:
+        break;
+    }
+    if (hangs)
+        w.onClose = cesim::CloseBehaviour::Hang;
+    p.windows.push_back(w);
+    if (n % 4 == 1) {
+        // A window it owns, which makes the owner chain matter.
+        cesim::SimWindow owned;
+        owned.title = w.title + u" - Options";
+        owned.owner = 0;
+        owned.rect = RECT{20, 80, 220, 240};
+        p.windows.push_back(owned);
+    }
+}
 
 void StartProgram(bool hangs) {
     long n = programsStarted++;
     cesim::SimProgram p;
     p.modulePath = cesim::Widen("\\Windows\\app" + std::to_string(n % 7) + ".exe");
     p.icon = cesim::ShellIcon(n % 4);
-    cesim::SimWindow w;
-    w.title = cesim::Widen("Program " + std::to_string(n));
-    static const cesim::CloseBehaviour kKinds[] = {
-        cesim::CloseBehaviour::Close, cesim::CloseBehaviour::Ignore, cesim::CloseBehaviour::Close};
-    w.onClose = hangs ? cesim::CloseBehaviour::Hang : kKinds[n % 3];
-    if (n % 5 == 0)
-        w.exStyle = WS_EX_CAPTIONOKBTN;
-    p.windows.push_back(w);
-    if (n % 4 == 1) {
-        // A program with a dialog it owns, which makes the owner chain matter.
-        cesim::SimWindow dialog;
-        dialog.title = w.title + u" - Options";
-        dialog.owner = 0;
-        dialog.rect = RECT{20, 80, 220, 240};
-        p.windows.push_back(dialog);
-    }
+    AddWindowsOfKind(n, hangs, p);
     programs.push_back(Program{cesim::StartSimulatedProgram(p).processId, hangs});
 }
 
 // Programs that left by themselves, or were closed, leave the list; the oldest one ends when
 // too many run, as a user would end it from a task manager of the system's own.
 void TidyPrograms(size_t keep) {
-    for (auto it = programs.begin(); it != programs.end();)
-        it = cesim::ProcessRunning(it->pid) ? it + 1 : programs.erase(it);
+    for (auto it = programs.begin(); it != programs.end();) {
+        if (cesim::ProcessRunning(it->pid)) {
+            ++it;
+        } else {
+            ++programsClosed;
+            it = programs.erase(it);
+        }
+    }
     while (programs.size() > keep) {
         cesim::TerminateProgram(programs.front().pid, 0);
         programs.pop_front();
@@ -440,9 +476,12 @@ int Soak(long ticks, int checkpoints) {
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::printf("%ld ticks (%.1f h of device time): %ld menus, %ld closes, %ld switcher sessions, "
-                "%ld reloads, %ld programs started, in %.1f s\n",
+                "%ld reloads, %ld programs started, %ld of them closed through vexo, in %.1f s\n",
                 ticks, ticks * double(kTick) / 3.6e6, done[0], done[1], done[2], done[3],
-                programsStarted, seconds);
+                programsStarted, programsClosed, seconds);
+    // Closes that close nothing would make the whole run prove little.
+    if (done[1] > 0 && programsClosed == 0)
+        Fail("no program was closed through vexo");
     ExpectNoGrowth(previous, start, "over the run");
     return failures ? 1 : 0;
 }
@@ -533,9 +572,17 @@ int Crowd() {
         tapped = tapped || lines[i].find("OnClose(") != std::string::npos;
     if (!tapped)
         Fail("a tap on the button among the crowd did not ask to close the program in front");
+    // Closing every task at once fills the closing set with hung programs; the menu still
+    // opens while the workers wait on them.
+    PostMessageW(FindButton(), WM_COMMAND, CMD_CLOSE_ALL, 0);
+    cesim::Advance(5000);
+    std::printf("closing all tasks: vexo runs %zu threads\n", cesim::LiveThreads(pid));
+    if (!OpenMenu(1))
+        Fail("the menu did not open while every task was being closed");
+    cesim::PressKey(VK_ESCAPE);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("6 menus and a tap among the crowd in %.1f s\n", seconds);
+    std::printf("7 menus, a tap and a close of every task among the crowd in %.1f s\n", seconds);
 
     for (DWORD p : crowd)
         cesim::TerminateProgram(p, 0);
