@@ -3,8 +3,8 @@ SHELL := /bin/bash
 JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
-.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 clean references \
-        soak fuzz-long bench
+.PHONY: all deps build run check check-sim check-asan check-tsan check-fuzz check-win32 package clean \
+        references soak fuzz-long bench
 
 all: build
 
@@ -20,7 +20,7 @@ run: build
 	@for dpi in 96 192; do for os in 4.20 5.1 5.2 6.0; do \
 	  build/sim/tools/vexo-sim --dpi $$dpi --os $$os --out $(SCREENSHOTS) || exit 1; done; done
 
-check: deps check-sim check-asan check-tsan check-fuzz check-win32
+check: deps check-sim check-asan check-tsan check-fuzz check-win32 package
 
 check-sim:
 	@cmake --preset sim >/dev/null
@@ -61,6 +61,21 @@ soak: build
 # (BENCH_UPDATE=1 rewrites it).
 bench: build
 	@tools/bench/run.sh
+
+# The installation cabinet from the desktop build, read back and checked against the binaries
+# it carries. Desktop binaries are x86-64, which the cabinet says (8664), so a handheld's
+# installer refuses it; a device build puts its own binaries through the same step.
+PACKAGE := build/package/Vexo.cab
+WIN32_VEXO := build/win32/tools/vexo.exe
+WIN32_SETUP := build/win32/setup/setup.dll
+package: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j $(JOBS)
+	@cmake --preset sim >/dev/null
+	@cmake --build --preset sim -j $(JOBS) --target cab-check
+	@packaging/make_cab.py --vexo $(WIN32_VEXO) --setup $(WIN32_SETUP) --out $(PACKAGE)
+	@build/sim/tools/cab-check $(PACKAGE) --architecture 8664 \
+	  --file vexo.exe=$(WIN32_VEXO) --setup $(WIN32_SETUP)
 
 clean:
 	rm -rf build

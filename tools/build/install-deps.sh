@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   mingw-w64 binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64
   wine wine64 xvfb xauth
+  gcab cabextract
 )
 
 missing=()

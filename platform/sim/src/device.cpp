@@ -11,6 +11,8 @@
 #include "processes.h"
 #include "services.h"
 #include "shell.h"
+#include "shellfolders.h"
+#include "sync.h"
 #include "windowing.h"
 
 #include <cstdio>
@@ -114,11 +116,13 @@ void BootDevice(const BootOptions& options, bool keepStorage) {
         ResetGdi(lock);
         ResetMenus(lock);
         ResetShellIcons(lock);
+        ResetCriticalSections(lock);
     }
     S().options = options;
     if (S().options.fileRoot.empty())
         S().options.fileRoot = MakeFileRoot();
     std::filesystem::create_directories(S().options.fileRoot);
+    MakeShellFolders();
     SetDisplay(Display{options.width, options.height, options.dpi});
     ResetProcesses();
     if (!keepStorage)

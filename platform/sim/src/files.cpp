@@ -95,6 +95,21 @@ bool SharingAllows(const FileObject& existing, DWORD access, DWORD share) {
     return true;
 }
 
+// The loader keeps a running program's file open, so it can be read but neither replaced nor
+// deleted until the program has ended.
+bool IsRunningModule(const Lock& held, const std::string& hostPath) {
+    std::string file = Lower(fs::path(hostPath).filename().string());
+    for (const Process* p : Kernel::LiveProcesses(held)) {
+        size_t slash = p->modulePath.find_last_of(u"\\/");
+        std::u16string name =
+            slash == std::u16string::npos ? p->modulePath : p->modulePath.substr(slash + 1);
+        // The name first: resolving every program's path on each write would be slow.
+        if (!name.empty() && Lower(Narrow(name)) == file && HostPath(p->modulePath) == hostPath)
+            return true;
+    }
+    return false;
+}
+
 std::shared_ptr<FileObject> FindFile(const Lock& held, HANDLE handle) {
     return std::dynamic_pointer_cast<FileObject>(Kernel::FindHandle(held, handle));
 }
@@ -230,6 +245,12 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     }
     if (!path || !*path) {
         SetError(lock, ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool replaces =
+        (access & GENERIC_WRITE) || creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
+    if (replaces && IsRunningModule(lock, host)) {
+        SetError(lock, ERROR_SHARING_VIOLATION);
         return INVALID_HANDLE_VALUE;
     }
     for (const auto& other : OpenFilesAt(host)) {
@@ -406,7 +427,7 @@ BOOL DeleteFileW(LPCWSTR path) {
         SetError(lock, injected);
         return FALSE;
     }
-    if (!OpenFilesAt(host).empty()) {
+    if (!OpenFilesAt(host).empty() || IsRunningModule(lock, host)) {
         SetError(lock, ERROR_SHARING_VIOLATION);
         return FALSE;
     }

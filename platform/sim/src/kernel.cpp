@@ -226,6 +226,14 @@ Process* Kernel::FindProcessByModule(const Lock&, const std::u16string& modulePa
     return found;
 }
 
+std::vector<Process*> Kernel::LiveProcesses(const Lock&) {
+    std::vector<Process*> live;
+    for (auto& entry : S().processes)
+        if (!entry.second->ended)
+            live.push_back(entry.second.get());
+    return live;
+}
+
 DWORD Kernel::StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,
                            const std::u16string& commandLine, std::function<int(Process&)> fn) {
     Lock lock(Mutex());

@@ -94,6 +94,9 @@ public:
     // A running process of that module path (case ignored), else the last one that ran.
     static Process* FindProcessByModule(const Lock& held, const std::u16string& modulePath);
 
+    // Processes that have not ended, in the order they were started.
+    static std::vector<Process*> LiveProcesses(const Lock& held);
+
     // Creates a process and starts fn on its first thread; returns the process id. When fn
     // returns, the process ends with its result, and any other thread of it is stopped.
     static DWORD StartProcess(const std::u16string& modulePath, std::vector<uint8_t> resources,

@@ -79,9 +79,13 @@ HANDLE OpenThreadHandle(const Lock& held, DWORD threadId) {
 }
 
 // Where the device looks for an image: the name as given, and a bare name in \Windows; a
-// name without an extension is an .exe.
+// name without an extension is an .exe. Doubled separators name the same file, as they do
+// for the file system.
 std::u16string ResolveImagePath(const std::u16string& name) {
-    std::u16string path = name;
+    std::u16string path;
+    for (char16_t c : name)
+        if (!(c == u'\\' && !path.empty() && path.back() == u'\\'))
+            path.push_back(c);
     size_t slash = path.find_last_of(u"\\/");
     std::u16string file = slash == std::u16string::npos ? path : path.substr(slash + 1);
     if (file.find(u'.') == std::u16string::npos)
@@ -121,6 +125,10 @@ void InstallProgram(const ProgramImage& image) {
     std::filesystem::create_directories(std::filesystem::path(host).parent_path());
     // The file only has to exist: what runs is the image's entry point.
     std::ofstream(host, std::ios::binary) << "MZ";
+    RegisterProgramImage(image);
+}
+
+void RegisterProgramImage(const ProgramImage& image) {
     Kernel::Lock lock(Kernel::Mutex());
     for (ProgramImage& existing : S().installed) {
         if (EqualsNoCase(existing.modulePath, image.modulePath)) {

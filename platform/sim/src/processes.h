@@ -12,4 +12,9 @@ const std::vector<uint8_t>* InstalledImageResources(const Kernel::Lock& held,
 // Forgets what was started since the last boot; installed images stay, as files do.
 void ResetProcesses();
 
+struct ProgramImage;
+// Makes CreateProcessW of image.modulePath start the image, without touching the file there
+// (for whoever writes the file itself, as the installer does).
+void RegisterProgramImage(const ProgramImage& image);
+
 } // namespace cesim

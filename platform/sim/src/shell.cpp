@@ -3,6 +3,7 @@
 #include "shell.h"
 
 #include "gdi.h"
+#include "shellfolders.h"
 #include "windowing.h"
 
 #include <cesim/device.h>
@@ -132,6 +133,7 @@ int ShellMain(const Display& display, bool withTaskbar) {
         S().desktop = desktop;
         S().taskbar = taskbar;
     }
+    LaunchStartupPrograms();
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
         TranslateMessage(&msg);

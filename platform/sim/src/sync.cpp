@@ -1,5 +1,6 @@
 // Kernel objects for synchronisation: named mutexes and critical sections.
 #include "kernel.h"
+#include "sync.h"
 
 #include <algorithm>
 #include <set>
@@ -78,6 +79,12 @@ bool RegisterHooks() {
 bool g_hooks = RegisterHooks();
 
 } // namespace
+
+void ResetCriticalSections(const Lock&) {
+    for (CriticalSectionImpl* impl : S().sections)
+        delete impl;
+    S().sections.clear();
+}
 
 } // namespace cesim
 

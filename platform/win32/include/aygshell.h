@@ -22,9 +22,6 @@ typedef struct tagSHRGI {
 // Returns GN_CONTEXTMENU when the left button stays down, without moving, for the hold time.
 DWORD SHRecognizeGesture(SHRGINFO* info);
 
-// Writes a shortcut in the device's text form, "NN#target".
-BOOL SHCreateShortcut(LPWSTR shortcut, LPWSTR target);
-
 #ifdef __cplusplus
 }
 #endif

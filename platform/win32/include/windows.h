@@ -104,7 +104,8 @@ int WINAPI CeWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine,
 #define WinMain CeWinMain
 
 // CE ignores the access asked of OpenProcess; the desktop grants only what is asked. The handle
-// is opened with at least the right to read the process's image name.
+// is opened with at least the rights to read the process's image name, to wait for it and to
+// terminate it, as far as the desktop grants them.
 HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId);
 #undef OpenProcess
 #define OpenProcess CeOpenProcess
@@ -131,6 +132,11 @@ DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD capacit
 LONG WINAPI CeGetWindowLongW(HWND window, int index);
 #undef GetWindowLongW
 #define GetWindowLongW CeGetWindowLongW
+
+// CE deletes a key together with its subkeys; the desktop refuses a key that has any.
+LONG WINAPI CeRegDeleteKeyW(HKEY key, LPCWSTR subKey);
+#undef RegDeleteKeyW
+#define RegDeleteKeyW CeRegDeleteKeyW
 
 // Windows refuses a hot key with a modifier it does not know, and it knows no MOD_KEYUP (Wine
 // lets it pass and ignores it). The key is registered without it, and the release is reported

@@ -1,10 +1,11 @@
 // Stand-ins for the services of Windows CE that desktop Windows lacks: tap-and-hold
-// recognition, shortcuts in the device's text form, the power manager, the Bluetooth utility
-// calls and the kernel's I/O control.
+// recognition, the special-folder lookup, shortcuts in the device's text form, the power
+// manager, the Bluetooth utility calls and the kernel's I/O control.
 #include <aygshell.h>
 #include <bthutil.h>
 #include <pkfuncs.h>
 #include <pm.h>
+#include <shellapi.h>
 
 #include <string.h>
 
@@ -31,40 +32,52 @@ DWORD SHRecognizeGesture(SHRGINFO* info) {
     return GN_CONTEXTMENU;
 }
 
+// The longest command a shortcut holds, as the platform documents it.
+static const size_t kLongestShortcutCommand = 256;
+
 BOOL SHCreateShortcut(LPWSTR shortcut, LPWSTR target) {
-    if (!shortcut || !target || !target[0]) {
+    if (!shortcut || !target || !target[0] || wcslen(target) > kLongestShortcutCommand) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // The device's shortcut is one line: the length of the command, '#', the command, with a
-    // target that holds a space in quotes.
-    bool quote = wcschr(target, L' ') != NULL && target[0] != L'"';
-    char command[MAX_PATH + 3];
-    int length = WideCharToMultiByte(CP_ACP, 0, target, -1, command + (quote ? 1 : 0), MAX_PATH,
-                                     NULL, NULL);
+    // The device's shortcut is one line: the length of the command, '#', the command as given.
+    char command[kLongestShortcutCommand * 4 + 1];
+    int length = WideCharToMultiByte(CP_ACP, 0, target, -1, command, sizeof command, NULL, NULL);
     if (length <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    int commandLength = length - 1;
-    if (quote) {
-        command[0] = '"';
-        command[commandLength + 1] = '"';
-        command[commandLength + 2] = 0;
-        commandLength += 2;
-    }
-    char text[MAX_PATH + 16];
-    int textLength = _snprintf(text, sizeof text - 1, "%d#%s", commandLength, command);
+    char text[sizeof command + 16];
+    int textLength = _snprintf(text, sizeof text - 1, "%d#%s", int(wcslen(target)), command);
     text[sizeof text - 1] = 0;
-    HANDLE file = CreateFileW(shortcut, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
+    // An existing shortcut is left alone and the call fails, as on the device.
+    HANDLE file =
+        CreateFileW(shortcut, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     DWORD written = 0;
     BOOL ok = WriteFile(file, text, DWORD(textLength), &written, NULL) &&
               written == DWORD(textLength);
+    DWORD error = GetLastError();
     CloseHandle(file);
+    if (!ok) {
+        DeleteFileW(shortcut);
+        SetLastError(error);
+    }
     return ok;
+}
+
+extern "C" __declspec(dllimport) BOOL WINAPI SHGetSpecialFolderPathW(HWND, LPWSTR, int, BOOL);
+
+BOOL WINAPI CeSHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create) {
+    if (!path) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (SHGetSpecialFolderPathW(owner, path, folder, create))
+        return TRUE;
+    path[0] = 0;
+    return FALSE;
 }
 
 struct PowerEntry {

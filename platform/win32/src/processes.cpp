@@ -1,6 +1,6 @@
-// Processes as Windows CE has them: handles opened without asking for rights that name the
-// process's executable when given to GetModuleFileNameW, and CreateProcessW without start-up
-// information or the program's name in the command line.
+// Processes as Windows CE has them: handles opened without asking for rights, good for waiting
+// and terminating, that name the process's executable when given to GetModuleFileNameW, and
+// CreateProcessW without start-up information or the program's name in the command line.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -8,9 +8,15 @@
 // The real calls, under the names this file gives the CE meaning.
 #undef OpenProcess
 #undef GetModuleFileNameW
+#undef CreateProcessW
 
 extern "C" HANDLE WINAPI CeOpenProcess(DWORD access, BOOL inherit, DWORD processId) {
-    return OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, inherit, processId);
+    DWORD always = access | PROCESS_QUERY_LIMITED_INFORMATION;
+    HANDLE process = OpenProcess(always | SYNCHRONIZE | PROCESS_TERMINATE, inherit, processId);
+    // A process of another user may be waited for or ended only where the desktop allows it.
+    if (!process && GetLastError() == ERROR_ACCESS_DENIED)
+        process = OpenProcess(always, inherit, processId);
+    return process;
 }
 
 static bool IsLoadedModule(HMODULE module) {
@@ -52,8 +58,6 @@ extern "C" DWORD WINAPI CeGetModuleFileNameW(HMODULE module, LPWSTR fileName, DW
         return GetModuleFileNameW(module, fileName, capacity);
     return GetProcessImagePath(reinterpret_cast<HANDLE>(module), fileName, capacity);
 }
-
-#undef CreateProcessW
 
 extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPWSTR commandLine,
                                         LPSECURITY_ATTRIBUTES processAttributes,

@@ -1,7 +1,9 @@
-// Registry keys as Windows CE opens them: whatever access is asked, the handle reads and writes.
+// Registry keys as Windows CE has them: whatever access is asked, the handle reads and writes;
+// a key is deleted with everything under it.
 #include <windows.h>
 
 #undef RegOpenKeyExW
+#undef RegDeleteKeyW
 
 extern "C" LONG WINAPI CeRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
                                        PHKEY result) {
@@ -10,4 +12,10 @@ extern "C" LONG WINAPI CeRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, 
     if (status == ERROR_ACCESS_DENIED)
         status = RegOpenKeyExW(key, subKey, options, KEY_READ, result);
     return status;
+}
+
+extern "C" LONG WINAPI CeRegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+    if (!subKey || !subKey[0])
+        return RegDeleteKeyW(key, subKey);
+    return RegDeleteTreeW(key, subKey);
 }

@@ -1,5 +1,6 @@
 // Checks, under a real Win32, that the desktop behaves as the program expects Windows CE to:
-// the entry point, the C runtime's printf, process handles as modules and registry access.
+// the entry point, the C runtime's printf, process handles as modules and for waiting and
+// terminating, registry access and the shell's folders and shortcuts.
 // Built with the program's own flags and headers, so it sees what the program sees.
 //
 // Run it with the two arguments `two words` and `plain`; it prints one line per failure and a
@@ -10,6 +11,7 @@
 #include <bthutil.h>
 #include <pkfuncs.h>
 #include <pm.h>
+#include <shellapi.h>
 
 static int checks = 0;
 static int failures = 0;
@@ -159,6 +161,31 @@ static void CheckModulePaths() {
                 "GetModuleFileNameW of a closed handle fails");
 }
 
+// A process handle opened without asked rights waits for the process and ends it, as the
+// setup library uses it.
+static void CheckProcessRights() {
+    WCHAR own[MAX_PATH];
+    GetModuleFileNameW(NULL, own, MAX_PATH);
+    WCHAR line[] = L"platform_check hold";
+    PROCESS_INFORMATION child;
+    // Without start-up information, as CE programs start others.
+    if (!CreateProcessW(own, line, NULL, NULL, FALSE, 0, NULL, NULL, NULL, &child)) {
+        Fail("a second copy of this program starts without start-up information");
+        return;
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    HANDLE process = OpenProcess(0, FALSE, child.dwProcessId);
+    CheckNumber(long(WaitForSingleObject(process, 50)), WAIT_TIMEOUT,
+                "a wait on a process opened without asked rights times out while it runs");
+    Check(TerminateProcess(process, 5) != FALSE, "and the process can be terminated");
+    CheckNumber(long(WaitForSingleObject(process, 5000)), WAIT_OBJECT_0, "and the wait then ends");
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    CheckNumber(long(code), 5, "with the exit code given");
+    CloseHandle(process);
+}
+
 // CE programs open keys asking for no access at all, then read and write through them.
 static void CheckRegistryAccess() {
     const WCHAR kKey[] = L"Software\\Holmvest\\VexoPlatformCheck";
@@ -181,7 +208,15 @@ static void CheckRegistryAccess() {
     CheckNumber(RegSetValueExW(key, L"After", 0, REG_DWORD, reinterpret_cast<BYTE*>(&value), 4),
                 ERROR_SUCCESS, "a value is written through that key");
     RegCloseKey(key);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+
+    HKEY sub;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Holmvest\\VexoPlatformCheck\\Sub\\Deeper", 0,
+                    NULL, 0, KEY_ALL_ACCESS, NULL, &sub, NULL);
+    RegCloseKey(sub);
+    CheckNumber(RegDeleteKeyW(HKEY_CURRENT_USER, kKey), ERROR_SUCCESS,
+                "RegDeleteKeyW deletes a key that has subkeys");
+    CheckNumber(RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, 0, &key), ERROR_FILE_NOT_FOUND,
+                "and the key is gone with them");
 }
 
 // The services the desktop lacks answer the way the program's callers expect.
@@ -198,8 +233,12 @@ static void CheckDeviceServices() {
     WCHAR link[MAX_PATH];
     GetTempPathW(MAX_PATH, link);
     wcscat(link, L"vexo-check.lnk");
-    Check(SHCreateShortcut(link, const_cast<LPWSTR>(L"\\Program Files\\Vexo\\vexo.exe")) != FALSE,
-          "SHCreateShortcut writes the shortcut");
+    DeleteFileW(link);
+    WCHAR quoted[] = L"\"\\Program Files\\Vexo\\vexo.exe\"";
+    Check(SHCreateShortcut(link, quoted) != FALSE, "SHCreateShortcut writes the shortcut");
+    WCHAR other[] = L"\\Windows\\calc.exe";
+    Check(SHCreateShortcut(link, other) == FALSE, "and will not write over it");
+    CheckNumber(long(GetLastError()), ERROR_FILE_EXISTS, "for the file exists");
     char text[128];
     memset(text, 0, sizeof text);
     HANDLE file = CreateFileW(link, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -208,9 +247,14 @@ static void CheckDeviceServices() {
     CloseHandle(file);
     DeleteFileW(link);
     CheckNarrow(text, "30#\"\\Program Files\\Vexo\\vexo.exe\"",
-                "a shortcut is the command's length, '#' and the command, quoted for its space");
+                "a shortcut is the command's length, '#' and the command as given");
     Check(SHCreateShortcut(link, const_cast<LPWSTR>(L"")) == FALSE,
           "a shortcut to nothing is refused");
+
+    WCHAR startup[MAX_PATH];
+    Check(SHGetSpecialFolderPath(NULL, startup, CSIDL_STARTUP, TRUE) != FALSE,
+          "the Startup folder is found");
+    Check(GetFileAttributesW(startup) != INVALID_FILE_ATTRIBUTES, "and is there");
 
     const WCHAR* wifi = L"{98C5250D-C29A-4985-AE5F-AFE5367E5006}\\WLAN1";
     CEDEVICE_POWER_STATE state = D3;
@@ -260,10 +304,16 @@ static void CheckWindowProcedure() {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand) {
+    // The copy that CheckProcessRights starts and ends.
+    if (wcscmp(commandLine, L"hold") == 0) {
+        Sleep(30000);
+        return 0;
+    }
     CheckCommandLine(commandLine);
     CheckWidePrintf();
     CheckNarrowPrintf();
     CheckModulePaths();
+    CheckProcessRights();
     CheckRegistryAccess();
     CheckDeviceServices();
     CheckWindowProcedure();
