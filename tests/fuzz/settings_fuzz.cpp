@@ -20,6 +20,7 @@
 #include "shell/gestures.h"
 #include "shell/mainwindow.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -80,6 +81,12 @@ struct Bytes {
         }
         return cesim::reg::ToUtf8(name);
     }
+    // A key's name, which never holds the separator of a path.
+    std::string KeyName() {
+        std::string name = Name();
+        std::replace(name.begin(), name.end(), '\\', '_');
+        return name.empty() ? "p" : name;
+    }
 };
 
 // One value: its name, its type and data. A length byte with the top bit set repeats the data
@@ -115,8 +122,7 @@ void BuildSettings(Bytes& in) {
             AddValue(in, kSettings, in.Name());
             break;
         case 4: {
-            std::string program = in.Name();
-            std::string key = exceptions + "\\" + (program.empty() ? "p" : program);
+            std::string key = exceptions + "\\" + in.KeyName();
             static const char* const kFields[] = {"ExeName", "TapAction", "GestureAction"};
             AddValue(in, key, in.Byte() % 4 < 3 ? kFields[in.Byte() % 3] : in.Name());
             break;

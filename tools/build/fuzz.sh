@@ -22,7 +22,7 @@ if command -v ninja >/dev/null; then
 fi
 cmake -S "$root/tests/fuzz" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER="$clang" -DCMAKE_CXX_COMPILER="$clangxx" >/dev/null
-cmake --build "$build" --target language_fuzz settings_fuzz -j "$jobs"
+cmake --build "$build" --target language_fuzz settings_fuzz cesetup_fuzz -j "$jobs"
 
 run() {
     local target="$1" seeds="$root/tests/fuzz/corpus/$2"
@@ -38,3 +38,4 @@ run() {
 
 run language_fuzz language
 run settings_fuzz settings
+run cesetup_fuzz cesetup
