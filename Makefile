@@ -4,7 +4,7 @@ JOBS ?= 2
 SCREENSHOTS ?= build/screenshots
 
 .PHONY: all deps build run gallery check check-sim check-asan check-tsan check-fuzz check-win32 package \
-        clean references
+        clean references soak fuzz-long bench
 
 all: build
 
@@ -51,15 +51,30 @@ check-tsan:
 	@cmake --build --preset sim-tsan -j $(JOBS)
 	@ctest --preset sim-tsan
 
-# The language file parser under libFuzzer for FUZZ_SECONDS (20 by default).
+# The language file parser and the settings under libFuzzer, FUZZ_SECONDS each (20 by default).
 check-fuzz:
 	@tools/build/fuzz.sh
+
+# The same targets for an hour each, one after the other.
+fuzz-long:
+	@FUZZ_SECONDS=3600 tools/build/fuzz.sh
 
 # The desktop build, run under Wine against a real Win32, and the checks of its sizes.
 check-win32:
 	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 -j $(JOBS)
 	@ctest --preset win32 -L 'wine|size'
+
+# A day of the device's time (172,800 watch ticks) with the program under use, then a device
+# crowded with windows and hung programs; fails when anything the program holds creeps up.
+soak: build
+	@build/sim/tests/soak/vexo-soak
+	@build/sim/tests/soak/vexo-soak --crowd
+
+# The program's own instructions and GDI calls for its everyday work, against docs/bench.txt
+# (BENCH_UPDATE=1 rewrites it).
+bench: build
+	@tools/bench/run.sh
 
 # The installation cabinet from the desktop build, read back and checked against the binaries
 # it carries. Desktop binaries are x86-64, which the cabinet says (8664), so a handheld's

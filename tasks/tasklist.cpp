@@ -24,7 +24,9 @@ static WCHAR* CopyTitle(LPCWSTR title) {
 TaskEntry::TaskEntry(LPCWSTR title, DWORD processId, HWND window, HICON icon)
     : title(CopyTitle(title)), processId(processId), window(window), icon(icon) {}
 
-TaskEntry::~TaskEntry() { free(title); }
+TaskEntry::~TaskEntry() {
+    free(title);
+}
 
 void RefreshTaskList() {
     for (int i = 0; i < taskTable.count; ++i) {
@@ -37,7 +39,7 @@ void RefreshTaskList() {
 
 // The shell's own windows and helper windows of the system, never tasks.
 static const WCHAR* const kIgnoredClasses[] = {
-    L"DesktopExplorerWindow", L"MS_SIPBUTTON", L"FAKEIMEUI", L"static", L"MS_SOFTKEY_CE_1.0",
+    L"DesktopExplorerWindow", L"MS_SIPBUTTON", L"FAKEIMEUI", L"static",      L"MS_SOFTKEY_CE_1.0",
     L"tooltips_class32",      L"OLEAUT32",     L"Ime",       L"Default Ime", L"menu_worker",
 };
 
@@ -51,7 +53,9 @@ bool IsTaskWindowClass(HWND window) {
     return true;
 }
 
-static bool HasAll(DWORD value, DWORD bits) { return (value & bits) == bits; }
+static bool HasAll(DWORD value, DWORD bits) {
+    return (value & bits) == bits;
+}
 
 bool IsToolWindow(HWND window) {
     DWORD style = DWORD(GetWindowLongW(window, GWL_STYLE));
@@ -89,13 +93,21 @@ static bool TitleShownByEarlierTask(const WCHAR* title) {
     return false;
 }
 
+// A path longer than the buffer comes back cut, and a cut path may be another program's;
+// it reads as no path at all.
+static void ReadWholeModulePath(HANDLE process, WCHAR* path) {
+    DWORD length = GetModuleFileNameW(reinterpret_cast<HMODULE>(process), path, kMaxPathChars);
+    if (length == 0 || length >= DWORD(kMaxPathChars))
+        path[0] = 0;
+    path[kMaxPathChars - 1] = 0;
+}
+
 static bool ReadModulePath(DWORD processId, WCHAR* path) {
     path[0] = 0;
     HANDLE process = OpenProcess(0, FALSE, processId);
     if (!process)
         return false;
-    GetModuleFileNameW(reinterpret_cast<HMODULE>(process), path, kMaxPathChars);
-    path[kMaxPathChars - 1] = 0;
+    ReadWholeModulePath(process, path);
     CloseHandle(process);
     return true;
 }
@@ -188,8 +200,7 @@ void GetTaskProgramPath(const TaskEntry* entry, WCHAR* path) {
             return;
         }
     }
-    GetModuleFileNameW(reinterpret_cast<HMODULE>(process), path, kMaxPathChars);
-    path[kMaxPathChars - 1] = 0;
+    ReadWholeModulePath(process, path);
     const WCHAR* shortcut = ShortcutForModule(path);
     if (shortcut)
         wcscpy(path, shortcut);

@@ -26,8 +26,8 @@ struct Record {
 };
 
 std::ostream& operator<<(std::ostream& os, const Record& r) {
-    return os << "{msg " << std::hex << r.message << std::dec << ", wParam " << r.wParam
-              << ", t " << r.time << "}";
+    return os << "{msg " << std::hex << r.message << std::dec << ", wParam " << r.wParam << ", t "
+              << r.time << "}";
 }
 
 // Messages a recording window received; filled on the simulated thread, read by the test
@@ -71,7 +71,7 @@ DWORD StartRecordingProgram(std::function<void(HWND)> setup = nullptr) {
 TEST(Clock, TimersFireOnlyAsTheClockMovesInDueOrder) {
     cesim::Boot();
     StartRecordingProgram([](HWND w) {
-        SetTimer(w, 1, 300, nullptr);   // one-shot: killed on its first tick
+        SetTimer(w, 1, 300, nullptr); // one-shot: killed on its first tick
         SetTimer(w, 2, 250, nullptr);
         SetTimer(w, 3, 200, nullptr);
     });
@@ -90,10 +90,9 @@ TEST(Clock, SettingATimerAgainRestartsItsPeriodAndOnlyItsOwnerMaySetIt) {
     StartRecordingProgram([](HWND w) { SetTimer(w, 5, 100, nullptr); });
     cesim::Advance(80);
     // Only the owner's thread may set a window's timer: from elsewhere it fails.
-    cesim::StartHelperProcess(u"\\Windows\\y.exe", [] {
-        EXPECT_EQ(SetTimer(g_window, 5, 100, nullptr), 0u);
-    });
-    PostMessageW(g_window, WM_USER + 7, 0, 0);   // the owner sets it again at 80
+    cesim::StartHelperProcess(u"\\Windows\\y.exe",
+                              [] { EXPECT_EQ(SetTimer(g_window, 5, 100, nullptr), 0u); });
+    PostMessageW(g_window, WM_USER + 7, 0, 0); // the owner sets it again at 80
     cesim::Settle();
     cesim::Advance(99);
     EXPECT_EQ(g_records.size(), 1u);
@@ -120,9 +119,8 @@ TEST(Messages, SendToAnotherThreadWaitsForTheAnswerAndServesNestedSends) {
     cesim::Boot();
     StartRecordingProgram();
     LRESULT answer = 0;
-    cesim::StartHelperProcess(u"\\Windows\\sender.exe", [&] {
-        answer = SendMessageW(g_window, WM_USER + 1, 21, 0);
-    });
+    cesim::StartHelperProcess(u"\\Windows\\sender.exe",
+                              [&] { answer = SendMessageW(g_window, WM_USER + 1, 21, 0); });
     EXPECT_EQ(answer, 42);
     // The driver's own thread can send too.
     EXPECT_EQ(SendMessageW(g_window, WM_USER + 1, 5, 0), 10);
@@ -178,12 +176,12 @@ TEST(Windows, CreateRunsWmCreateInsideTheCallAndMinusOneRefusesTheWindow) {
         ASSERT_NE(RegisterClassW(&wc), 0);
         EXPECT_EQ(RegisterClassW(&wc), 0);
         EXPECT_EQ(GetLastError(), DWORD(ERROR_CLASS_ALREADY_EXISTS));
-        HWND ok = CreateWindowExW(0, L"creating", L"", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                  nullptr, nullptr);
+        HWND ok = CreateWindowExW(0, L"creating", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                  nullptr);
         EXPECT_TRUE(createdInside);
         EXPECT_TRUE(IsWindow(ok));
-        refused = CreateWindowExW(0, L"Creating", L"", 0, 0, 0, 10, 10, nullptr, nullptr,
-                                  nullptr, reinterpret_cast<void*>(1));
+        refused = CreateWindowExW(0, L"Creating", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                  reinterpret_cast<void*>(1));
     });
     EXPECT_EQ(refused, nullptr);
 }
@@ -407,7 +405,7 @@ TEST(Kernel, NamedMutexIsHeldUntilItsProcessEnds) {
         CreateMutexW(nullptr, TRUE, L"VexoClassVexoWindow");
         firstError = GetLastError();
         MSG msg;
-        GetMessageW(&msg, nullptr, 0, 0);   // stays until told to go
+        GetMessageW(&msg, nullptr, 0, 0); // stays until told to go
     });
     cesim::StartHelperProcess(u"\\Windows\\second.exe", [&] {
         HANDLE m = CreateMutexW(nullptr, TRUE, L"VexoClassVexoWindow");
@@ -444,7 +442,7 @@ TEST(Kernel, CriticalSectionsExcludeOtherThreadsAndNest) {
     order.push_back(1);
     LeaveCriticalSection(&cs);
     cesim::Settle();
-    EXPECT_EQ(order, (std::vector<int>{1}));   // still held once
+    EXPECT_EQ(order, (std::vector<int>{1})); // still held once
     LeaveCriticalSection(&cs);
     cesim::Settle();
     EXPECT_EQ(order, (std::vector<int>{1, 2}));
@@ -486,11 +484,11 @@ TEST(Gdi, BitmapsFollowTheSelectionRulesAndEveryObjectIsCounted) {
     EXPECT_EQ(cesim::LiveGdiObjects(), before + 4);
     HGDIOBJ original = SelectObject(memory, bitmap);
     EXPECT_NE(original, nullptr);
-    EXPECT_EQ(SelectObject(other, bitmap), nullptr);   // already in a DC
-    EXPECT_FALSE(DeleteObject(bitmap));                  // still selected
+    EXPECT_EQ(SelectObject(other, bitmap), nullptr); // already in a DC
+    EXPECT_FALSE(DeleteObject(bitmap));              // still selected
     EXPECT_EQ(SelectObject(memory, original), bitmap);
     EXPECT_TRUE(DeleteObject(bitmap));
-    EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));   // stock objects stay
+    EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH))); // stock objects stay
     EXPECT_TRUE(DeleteDC(memory));
     EXPECT_TRUE(DeleteDC(other));
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
@@ -565,8 +563,8 @@ TEST(Files, SharingRulesAndTheCaseOfPaths) {
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(log, "abc", 3, &written, nullptr));
     EXPECT_EQ(written, 3u);
-    EXPECT_EQ(CreateFileW(L"\\vexo.LOG", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          0, nullptr),
+    EXPECT_EQ(CreateFileW(L"\\vexo.LOG", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                          nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
     EXPECT_FALSE(DeleteFileW(L"\\vexo.log"));
@@ -580,6 +578,25 @@ TEST(Files, SharingRulesAndTheCaseOfPaths) {
     EXPECT_TRUE(DeleteFileW(L"\\vexo.log"));
     EXPECT_FALSE(DeleteFileW(L"\\vexo.log"));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
+}
+
+// However many ".." a path climbs, it stays on the device: a hostile log file name must not
+// reach the host's files.
+TEST(Files, DotDotStopsAtTheDeviceRoot) {
+    cesim::Boot();
+    const std::string root = cesim::HostPath(u"\\");
+    for (const char16_t* path :
+         {u"\\..\\..\\..\\escape.txt", u"\\Windows\\..\\..\\escape.txt", u"/../../escape.txt"}) {
+        HANDLE file = CreateFileW(reinterpret_cast<const WCHAR*>(path), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        EXPECT_EQ(cesim::HostPath(path), cesim::HostPath(u"\\escape.txt"));
+        EXPECT_EQ(cesim::HostPath(path).compare(0, root.size(), root), 0);
+        EXPECT_TRUE(DeleteFileW(L"\\escape.txt"));
+    }
+    EXPECT_EQ(cesim::HostPath(u"\\Windows\\Start Menu\\..\\x.lnk"),
+              cesim::HostPath(u"\\Windows\\x.lnk"));
 }
 
 TEST(Files, InjectedFailuresReachTheCaller) {

@@ -59,8 +59,8 @@ protected:
 TEST_F(Processes, ThreadsRunOnTheVirtualClockAndReportTheirResult) {
     DWORD code = 0;
     DWORD pid = cesim::StartHelperProcess(u"\\Windows\\threads.exe", [&] {
-        HANDLE thread = CreateThread(nullptr, 0, SleepThenStep, reinterpret_cast<LPVOID>(100), 0,
-                                     nullptr);
+        HANDLE thread =
+            CreateThread(nullptr, 0, SleepThenStep, reinterpret_cast<LPVOID>(100), 0, nullptr);
         GetExitCodeThread(thread, &code);
         g_waitResult = WaitForSingleObject(thread, INFINITE);
         GetExitCodeThread(thread, &code);
@@ -127,6 +127,34 @@ TEST_F(Processes, AWorkerBlockedInASentMessageIsStoppedWithItsProcess) {
     EXPECT_FALSE(cesim::ProcessRunning(pid));
     EXPECT_EQ(g_steps, 0);
     EXPECT_TRUE(IsWindow(target));
+}
+
+// A program that hung inside its window procedure and is then ended answers its sender with 0,
+// as on the device; the sender, here a closer like vexo's workers, goes on and ends.
+TEST_F(Processes, EndingAProgramHungInASentMessageReleasesItsSender) {
+    cesim::SimProgram hung;
+    hung.modulePath = u"\\Windows\\hung.exe";
+    cesim::SimWindow w;
+    w.title = u"Hung";
+    w.onClose = cesim::CloseBehaviour::Hang;
+    hung.windows.push_back(w);
+    cesim::RunningProgram program = cesim::StartSimulatedProgram(hung);
+    static HWND s_target;
+    static LRESULT s_result;
+    s_target = program.windows[0];
+    s_result = -1;
+    DWORD closer = cesim::StartHelperProcess(u"\\Windows\\closer.exe", [] {
+        s_result = SendMessageW(s_target, WM_CLOSE, 0, 0);
+        ++g_steps;
+    });
+    cesim::Advance(1000);
+    EXPECT_TRUE(cesim::ProcessRunning(closer));
+    EXPECT_EQ(g_steps, 0);
+    EXPECT_TRUE(cesim::TerminateProgram(program.processId, 1));
+    cesim::Advance(10);
+    EXPECT_EQ(g_steps, 1);
+    EXPECT_EQ(s_result, 0);
+    EXPECT_FALSE(cesim::ProcessRunning(closer));
 }
 
 TEST_F(Processes, WaitsOnAProcessTimeOutOnTheVirtualClockOrEndWithIt) {

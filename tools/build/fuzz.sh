@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang in build/fuzz and runs each for a bounded time on its seed
-# corpus: FUZZ_SECONDS (default 20) per target. Fails when a target finds a crash, a leak or a
+# corpus, one after the other: FUZZ_SECONDS (default 20) per target. Fails when a target finds a crash, a leak or a
 # broken invariant; the input that did it is left in build/fuzz/artifacts.
 set -euo pipefail
 
@@ -22,7 +22,7 @@ if command -v ninja >/dev/null; then
 fi
 cmake -S "$root/tests/fuzz" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER="$clang" -DCMAKE_CXX_COMPILER="$clangxx" >/dev/null
-cmake --build "$build" --target language_fuzz regedit4_fuzz -j "$jobs"
+cmake --build "$build" --target language_fuzz regedit4_fuzz settings_fuzz cesetup_fuzz -j "$jobs"
 
 run() {
     local target="$1" seeds="$root/tests/fuzz/corpus/$2"
@@ -38,3 +38,5 @@ run() {
 
 run language_fuzz language
 run regedit4_fuzz regedit4
+run settings_fuzz settings
+run cesetup_fuzz cesetup

@@ -2,11 +2,14 @@
 // close request for the program in front) and a tick of the watch timer with nothing to do,
 // counting the paints and heap allocations each causes. Run under callgrind with
 // --toggle-collect='OnLButton*' for the taps or --toggle-collect='OnTimer*' for the ticks to
-// count the instructions of the handlers alone.
+// count the instructions of the handlers alone. Under tools/bench/run.sh each of start-up, the
+// ticks and the taps is a phase of its own.
 #include <cesim/device.h>
 #include <cesim/gdi_trace.h>
 #include <cesim/programs.h>
 #include <cesim/stylus.h>
+
+#include "tools/bench/phase.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +55,10 @@ int main(int argc, char** argv) {
     vexo.entry = &WinMain;
     vexo.modulePath = u"\\Program Files\\Vexo\\vexo.exe";
     vexo.resources = cesim::ProgramResourceSection();
+    // vexo's process does not exist yet: its count starts from none.
+    bench::Phase startup("startup", 0);
     DWORD pid = cesim::StartProgram(vexo);
+    startup.End(pid);
     HWND button = FindButton();
     if (!button) {
         std::fprintf(stderr, "vexo did not start\n");
@@ -64,8 +70,10 @@ int main(int argc, char** argv) {
 
     size_t allocations = cesim::HeapAllocations();
     cesim::StartGdiTraceOfProcess(pid);
+    bench::Phase tick("tick", pid);
     for (int i = 0; i < ticks; ++i)
         cesim::Advance(500);
+    tick.End(pid);
     cesim::StopGdiTrace();
     if (ticks)
         std::printf("%d idle watch ticks: %zu paints, %zu heap allocations\n", ticks,
@@ -73,8 +81,10 @@ int main(int argc, char** argv) {
 
     allocations = cesim::HeapAllocations();
     cesim::StartGdiTraceOfProcess(pid);
+    bench::Phase tap("tap", pid);
     for (int i = 0; i < taps; ++i)
         cesim::Tap((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    tap.End(pid);
     cesim::StopGdiTrace();
     if (taps)
         std::printf("%d taps: %zu paints, %zu heap allocations\n", taps,

@@ -2,12 +2,16 @@
 // the program's live GDI objects, icons, menus and heap blocks before and after many openings.
 // Under callgrind with --toggle-collect='ShowTaskMenu()' and --openings 1 it counts the
 // instructions of building the menu and drawing it once (the key that closes it adds little).
+// Under tools/bench/run.sh the first opening, from the key to the menu on the screen, is a
+// phase of its own, "menu<tasks>".
 //
 //   menu-bench [--tasks N] [--dpi 96|192] [--openings N]
 #include <cesim/device.h>
 #include <cesim/menus.h>
 #include <cesim/programs.h>
 #include <cesim/registry.h>
+
+#include "tools/bench/phase.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,19 +70,22 @@ int main(int argc, char** argv) {
 
     size_t objects = 0, icons = 0, blocks = 0;
     for (int i = 0; i < openings; ++i) {
+        std::string name = "menu" + std::to_string(tasks);
+        bench::Phase opening(name.c_str(), pid);
         cesim::PressHardwareKey(kHotKey);
         cesim::ReleaseHardwareKey(kHotKey);
+        if (i == 0)
+            opening.End(pid);
         auto menu = cesim::ActiveMenu();
         if (!menu) {
             std::fprintf(stderr, "the menu did not open\n");
             return 1;
         }
         if (i == 0)
-            std::printf("%d tasks at %d dpi: %zu items, menu %ld x %ld pixels%s\n", tasks,
-                        options.dpi, cesim::MenuItems(menu->menu).size(),
-                        long(menu->rect.right - menu->rect.left),
-                        long(menu->rect.bottom - menu->rect.top),
-                        menu->scrolls ? ", scrolling" : "");
+            std::printf(
+                "%d tasks at %d dpi: %zu items, menu %ld x %ld pixels%s\n", tasks, options.dpi,
+                cesim::MenuItems(menu->menu).size(), long(menu->rect.right - menu->rect.left),
+                long(menu->rect.bottom - menu->rect.top), menu->scrolls ? ", scrolling" : "");
         cesim::PressKey(VK_ESCAPE);
         if (i == 0) {
             objects = cesim::LiveGdiObjects(pid);

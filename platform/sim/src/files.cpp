@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,7 +41,9 @@ State& S() {
     return *state;
 }
 
-void SetError(const Lock& held, DWORD error) { Kernel::Current(held).lastError = error; }
+void SetError(const Lock& held, DWORD error) {
+    Kernel::Current(held).lastError = error;
+}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -183,6 +186,9 @@ std::u16string FormatTime(const SYSTEMTIME& t, const std::u16string& picture, DW
 
 std::string HostPath(const std::u16string& devicePath) {
     fs::path resolved(BootedWith().fileRoot);
+    // Each folder entered, so that ".." goes back up but never above the device's root, as
+    // Win32 resolves "\\..\\x" to "\\x"; no path of the device names a file of the host.
+    std::vector<fs::path> entered;
     std::string path = Narrow(devicePath);
     size_t start = 0;
     while (start <= path.size()) {
@@ -193,6 +199,14 @@ std::string HostPath(const std::u16string& devicePath) {
         start = end + 1;
         if (part.empty() || part == ".")
             continue;
+        if (part == "..") {
+            if (!entered.empty()) {
+                resolved = entered.back();
+                entered.pop_back();
+            }
+            continue;
+        }
+        entered.push_back(resolved);
         fs::path next = resolved / part;
         std::error_code ec;
         if (!fs::exists(next, ec) && fs::is_directory(resolved, ec)) {
@@ -251,8 +265,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
         SetError(lock, ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    int mode = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY)
-                                        : O_RDONLY;
+    int mode = (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (creation) {
     case CREATE_NEW:
         if (existed) {
@@ -452,15 +465,15 @@ void GetLocalTime(LPSYSTEMTIME time) {
     time->wYear = WORD(year);
     time->wMonth = WORD(month);
     time->wDay = WORD(day);
-    time->wDayOfWeek = WORD((days + 4) % 7);   // 1970-01-01 was a Thursday
+    time->wDayOfWeek = WORD((days + 4) % 7); // 1970-01-01 was a Thursday
     time->wHour = WORD(ms / 3600000);
     time->wMinute = WORD(ms / 60000 % 60);
     time->wSecond = WORD(ms / 1000 % 60);
     time->wMilliseconds = WORD(ms % 1000);
 }
 
-int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR format,
-                   LPWSTR buffer, int capacity) {
+int GetTimeFormatW(LCID locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR format, LPWSTR buffer,
+                   int capacity) {
     DWORD injected;
     bool fail = ShouldFail("GetTimeFormatW", &injected);
     SYSTEMTIME now;

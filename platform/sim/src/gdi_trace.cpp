@@ -6,6 +6,7 @@
 #include "gdi_model.h"
 
 #include <cstdio>
+#include <map>
 
 namespace cesim {
 
@@ -16,6 +17,7 @@ struct TraceState {
     bool byThread = false;
     DWORD id = 0;
     std::vector<GdiCall> calls;
+    std::map<DWORD, size_t> counts; // every call since boot, by process, recording or not
 };
 
 TraceState& T() {
@@ -39,9 +41,10 @@ namespace gdi {
 void Record(const Lock& held, const char* name, HDC dc, std::vector<int64_t> args, int64_t result,
             std::u16string text) {
     TraceState& t = T();
+    const Thread& self = Kernel::Current(held);
+    ++t.counts[self.processId];
     if (!t.recording)
         return;
-    const Thread& self = Kernel::Current(held);
     if ((t.byThread ? self.id : self.processId) != t.id)
         return;
     GdiCall call;
@@ -86,6 +89,12 @@ void StopGdiTrace() {
 void ClearGdiTrace() {
     Kernel::Lock lock(Kernel::Mutex());
     T().calls.clear();
+}
+
+size_t GdiCallCount(DWORD processId) {
+    Kernel::Lock lock(Kernel::Mutex());
+    auto it = T().counts.find(processId);
+    return it == T().counts.end() ? 0 : it->second;
 }
 
 std::vector<GdiCall> GdiTrace() {

@@ -101,8 +101,14 @@ void EndThread(const Kernel::Lock& lock, Thread& thread) {
         return;
     for (auto& hook : S().threadEndHooks)
         hook(lock, thread);
-    // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device.
+    // Whoever waits for a reply from this thread gets 0, as when a thread dies on the device:
+    // those still queued and those it was handling when it stopped (a program that hung in
+    // its window procedure is ended there, and never returns to answer).
+    for (SentMessage* m : thread.handling)
+        thread.sent.push_back(m);
+    thread.handling.clear();
     for (SentMessage* m : thread.sent) {
+        m->result = 0;
         m->done = true;
         if (m->sender)
             Kernel::WakeThread(lock, *m->sender);
@@ -138,6 +144,8 @@ void StopThreadsOf(const Kernel::Lock& lock, Process& process, Thread* spared) {
 [[noreturn]] void Park(Kernel::Lock& lock, Thread& self) {
     self.parked = true;
     self.idle = true;
+    // Nothing wakes a parked thread, so no timeout of its own may hold the clock.
+    self.deadline = INFINITE;
     S().settled.notify_all();
     for (;;)
         self.wake.wait(lock);
@@ -329,6 +337,10 @@ bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutM
 }
 
 void Kernel::WakeThread(const Lock&, Thread& thread) {
+    // A parked thread never runs again; waking each one at every event made a device that has
+    // seen thousands of programs end slower with each of them.
+    if (thread.parked)
+        return;
     thread.idle = false;
     thread.wake.notify_all();
 }
@@ -345,6 +357,7 @@ bool Kernel::DispatchOneSent(Lock& lock) {
     SentMessage* m = self.sent.front();
     self.sent.pop_front();
     ++self.handlingSent;
+    self.handling.push_back(m);
     if (m->call) {
         lock.unlock();
         m->call();
@@ -352,6 +365,10 @@ bool Kernel::DispatchOneSent(Lock& lock) {
     } else {
         m->result = DeliverMessage(lock, m->window, m->message, m->wParam, m->lParam);
     }
+    // Stopped meanwhile: the sender has had its 0 and may be gone.
+    if (self.ended)
+        Park(lock, self);
+    self.handling.pop_back();
     --self.handlingSent;
     m->done = true;
     if (m->sender)

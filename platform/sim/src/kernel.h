@@ -28,7 +28,7 @@ struct SentMessage {
     LRESULT result = 0;
     bool done = false;
     struct Thread* sender = nullptr;
-    std::function<void()> call;   // set: the driver's code to run instead of a window procedure
+    std::function<void()> call; // set: the driver's code to run instead of a window procedure
 };
 
 struct Thread {
@@ -47,7 +47,8 @@ struct Thread {
     bool quitPosted = false;
     int quitCode = 0;
     DWORD lastError = 0;
-    int handlingSent = 0; // depth of messages sent from other threads being handled
+    int handlingSent = 0;               // depth of messages sent from other threads being handled
+    std::vector<SentMessage*> handling; // those messages, innermost last
 };
 
 struct Process {

@@ -49,6 +49,8 @@ void StartGdiTraceOfThread(DWORD threadId);
 void StopGdiTrace();
 void ClearGdiTrace();
 std::vector<GdiCall> GdiTrace();
+// The GDI calls a process has made since boot, whether a recording ran or not.
+size_t GdiCallCount(DWORD processId);
 
 // "Ellipse(0, 7, 8, 15)", text in quotes, numbers from 0x1000000 up (handles) in hexadecimal;
 // for failure messages.
