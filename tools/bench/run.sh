@@ -25,6 +25,7 @@ run() {
 run gesture "$bin/gesture-bench" --ticks 1 --taps 1
 run menu10 "$bin/menu-bench" --tasks 10 --openings 1
 run menu128 "$bin/menu-bench" --tasks 128 --openings 1
+run switcher "$bin/gesture-bench" --switcher 10
 
 declare -A instructions
 for dump in "$work"/*.out.*; do
