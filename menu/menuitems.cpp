@@ -69,7 +69,7 @@ static void DrawSeparator(HDC dc, const RECT& rc, COLORREF colour) {
 }
 
 // The shell's small icon of the task's program, drawn from the system image list.
-static void DrawProgramIcon(HDC dc, const RECT& rc, const TaskEntry& entry) {
+void DrawTaskIcon(HDC dc, int x, int y, const TaskEntry& entry) {
     WCHAR path[kMaxPathChars];
     GetTaskProgramPath(&entry, path);
     // An empty path names no file; asking the shell about it only costs time.
@@ -80,8 +80,8 @@ static void DrawProgramIcon(HDC dc, const RECT& rc, const TaskEntry& entry) {
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SHGetFileInfo(
         path, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
     if (list)
-        ImageList_DrawEx(list, info.iIcon, dc, rc.left + Sx(2), rc.top + Sy(1), Sx(16), Sy(16),
-                         CLR_NONE, CLR_NONE, ILD_NORMAL);
+        ImageList_DrawEx(list, info.iIcon, dc, x, y, Sx(16), Sy(16), CLR_NONE, CLR_NONE,
+                         ILD_NORMAL);
     // The shell hands out an icon of its own with every answer; each draw would leak one.
     if (info.hIcon)
         DestroyIcon(info.hIcon);
@@ -125,7 +125,7 @@ static void DrawTitle(HDC dc, const RECT& rc, const TaskEntry& entry, bool task,
 static void DrawEntry(HDC dc, const RECT& rc, const TaskEntry& entry, UINT state, COLORREF colour) {
     bool task = entry.processId != 0;
     if (task)
-        DrawProgramIcon(dc, rc, entry);
+        DrawTaskIcon(dc, rc.left + Sx(2), rc.top + Sy(1), entry);
     else if (state & ODS_CHECKED)
         DrawCheckMark(dc, rc, colour);
     DrawTitle(dc, rc, entry, task, colour);

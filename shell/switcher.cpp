@@ -11,9 +11,6 @@
 #include "shell/mainwindow.h"
 #include "tasks/tasklist.h"
 
-#include <commctrl.h>
-#include <shellapi.h>
-
 HWND switcherWnd = NULL;
 int switcherIndex = 0;
 
@@ -116,24 +113,6 @@ static void FillRow(const RowPaint& paint, int top, int bottom, bool selected) {
     SelectObject(paint.dc, previousBrush);
 }
 
-static void DrawRowIcon(HDC dc, int x, int y, const TaskEntry& entry) {
-    WCHAR path[kMaxPathChars];
-    GetTaskProgramPath(&entry, path);
-    // An empty path names no file; the shell need not be asked.
-    if (!path[0])
-        return;
-    SHFILEINFO info;
-    memset(&info, 0, sizeof info);
-    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(SHGetFileInfo(
-        path, 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
-    if (list)
-        ImageList_DrawEx(list, info.iIcon, dc, x, y, Sx(16), Sy(16), CLR_NONE, CLR_NONE,
-                         ILD_NORMAL);
-    // Every answer hands out an icon of its own; each paint would leak one per row.
-    if (info.hIcon)
-        DestroyIcon(info.hIcon);
-}
-
 static void DrawRowTitle(const RowPaint& paint, int top, int bottom, const TaskEntry& entry,
                          bool selected) {
     HGDIOBJ previousFont = SelectObject(paint.dc, menuFont);
@@ -156,7 +135,7 @@ static void DrawRow(const RowPaint& paint, int row, int index) {
     const TaskEntry* entry = taskTable.entries[index];
     if (!entry)
         return;
-    DrawRowIcon(paint.dc, paint.client.left + Sx(7), top + Sy(1), *entry);
+    DrawTaskIcon(paint.dc, paint.client.left + Sx(7), top + Sy(1), *entry);
     DrawRowTitle(paint, top, bottom, *entry, selected);
 }
 

@@ -41,8 +41,8 @@ extern "C" void VexoStartup() {
     STARTUPINFOW startup;
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
-    const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow
-                                                              : SW_SHOWDEFAULT;
+    const int show =
+        (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
     const int result =
         CeWinMain(GetModuleHandleW(NULL), NULL, SkipProgramName(GetCommandLineW()), show);
     while (exitRoutineCount > 0)
