@@ -11,7 +11,7 @@ void OnDrawItem(WPARAM wParam, LPARAM lParam);
 // length is the text's own length; returns what the final DrawTextW returns.
 int DrawTextEndEllipsis(HDC dc, LPCWSTR text, int length, RECT* rect, UINT format);
 
-struct TaskEntry;
+class TaskEntry;
 // Draws the shell's small icon of the task's program with its top left corner at x, y.
 void DrawTaskIcon(HDC dc, int x, int y, const TaskEntry& entry);
 
