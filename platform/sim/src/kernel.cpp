@@ -311,6 +311,9 @@ bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutM
     Thread& self = Current(lock);
     DWORD deadline = timeoutMs == INFINITE ? INFINITE : S().now + timeoutMs;
     for (;;) {
+        // Stopped while it ran: whatever it waited for, its program is gone.
+        if (self.stopped)
+            Park(lock, self);
         if (pumpSent && !self.sent.empty()) {
             DispatchOneSent(lock);
             continue;
