@@ -96,8 +96,8 @@ def describe(installed, architecture):
     provider_at = place(ascii_z(PROVIDER))
     strings_at = place(b"".join(struct.pack("<HH", i, len(ascii_z(s))) + ascii_z(s)
                                 for i, s in strings))
-    dirs_at = place(b"".join(struct.pack("<HH", i, 2 * (len(spec) + 1)) + string_ids_z(spec)
-                             for i, spec in dirs))
+    dirs_at = place(b"".join(struct.pack("<HH", i, 2 * (len(name) + 1)) + string_ids_z(name)
+                             for i, name in dirs))
     files_at = place(b"".join(struct.pack("<HHHIH", number, 1, number, FILE_FLAGS,
                                           len(ascii_z(name))) + ascii_z(name)
                               for number, name in installed))

@@ -18,7 +18,7 @@ const wchar_t kPageClass[] = L"SimPropertyPage";
 const UINT_PTR kSheetCloseTimer = 0x5E;
 
 struct WindowState {
-    SimWindow spec;
+    SimWindow window;
     HWND page = nullptr;    // property sheets
     bool confirmed = false; // property sheets
 };
@@ -73,23 +73,23 @@ void Forget(HWND window) {
 }
 
 // Stops answering where the window says it hangs.
-void HangIfDue(const SimWindow& spec, UINT message) {
-    if (message != spec.hangOn)
+void HangIfDue(const SimWindow& asked, UINT message) {
+    if (message != asked.hangOn)
         return;
-    if (spec.onClose == CloseBehaviour::Hang) {
+    if (asked.onClose == CloseBehaviour::Hang) {
         Kernel::Lock lock(Kernel::Mutex());
         Kernel::Wait(
             lock, [] { return false; }, INFINITE, false);
-    } else if (spec.onClose == CloseBehaviour::Recover) {
-        Sleep(spec.hangMs);
+    } else if (asked.onClose == CloseBehaviour::Recover) {
+        Sleep(asked.hangMs);
     }
 }
 
 // Whether WM_CLOSE is to be swallowed instead of closing the window.
-bool RefusesClose(HWND window, const SimWindow& spec) {
-    if (spec.onClose == CloseBehaviour::Ignore)
+bool RefusesClose(HWND window, const SimWindow& asked) {
+    if (asked.onClose == CloseBehaviour::Ignore)
         return true;
-    return spec.onClose == CloseBehaviour::CloseWhenEnabled && !IsWindowEnabled(window);
+    return asked.onClose == CloseBehaviour::CloseWhenEnabled && !IsWindowEnabled(window);
 }
 
 void ConfirmSheet(HWND window) {
@@ -153,18 +153,18 @@ LRESULT CALLBACK SimWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     Nesting nesting;
     Record(window, message, wParam, lParam);
     WindowState state = StateOf(window);
-    HangIfDue(state.spec, message);
+    HangIfDue(state.window, message);
     LRESULT result = 0;
-    if (state.spec.kind == WindowKind::PropertySheet &&
+    if (state.window.kind == WindowKind::PropertySheet &&
         HandleSheet(window, state, message, wParam, &result))
         return result;
     switch (message) {
     case WM_CLOSE:
-        if (RefusesClose(window, state.spec))
+        if (RefusesClose(window, state.window))
             return 0;
         break;
     case WM_COMMAND:
-        if (state.spec.kind == WindowKind::CaptionOk && LOWORD(wParam) == IDOK) {
+        if (state.window.kind == WindowKind::CaptionOk && LOWORD(wParam) == IDOK) {
             DestroyWindow(window);
             return 0;
         }
@@ -184,10 +184,10 @@ INT_PTR CALLBACK SimDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     Nesting nesting;
     Record(dialog, message, wParam, lParam);
     WindowState state = StateOf(dialog);
-    HangIfDue(state.spec, message);
+    HangIfDue(state.window, message);
     switch (message) {
     case WM_CLOSE:
-        return RefusesClose(dialog, state.spec) ? TRUE : FALSE;
+        return RefusesClose(dialog, state.window) ? TRUE : FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
             return FALSE;
@@ -251,7 +251,7 @@ void RunProgram(const SimProgram& program, RunningProgram* running) {
             link = running->windows[window.owner];
         HWND w = CreateProgramWindow(window, link);
         Kernel::Lock lock(Kernel::Mutex());
-        S().windows[w].spec = window;
+        S().windows[w].window = window;
         running->windows.push_back(w);
     }
     {
