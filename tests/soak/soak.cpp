@@ -370,12 +370,16 @@ void CloseSession(long n) {
     }
 }
 
+long switcherShown = 0; // sessions in which the switcher's window came up
+
 void SwitcherSession(long n) {
     int presses = 1 + int(n % 3);
     for (int i = 0; i < presses; ++i) {
         cesim::PressHardwareKey(kHotKey);
         cesim::ReleaseHardwareKey(kHotKey);
         cesim::Advance(100);
+        if (i == 0 && IsWindowVisible(FindWindowW(L"VexoTaskWndClass", L"VexoTaskWnd")))
+            ++switcherShown;
     }
     // The pause after the last press brings the selected program to the front.
     cesim::Advance(1000);
@@ -476,12 +480,15 @@ int Soak(long ticks, int checkpoints) {
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::printf("%ld ticks (%.1f h of device time): %ld menus, %ld closes, %ld switcher sessions, "
-                "%ld reloads, %ld programs started, %ld of them closed through vexo, in %.1f s\n",
-                ticks, ticks * double(kTick) / 3.6e6, done[0], done[1], done[2], done[3],
-                programsStarted, programsClosed, seconds);
+                "%ld of them shown, %ld reloads, %ld programs started, %ld of them closed through vexo, "
+                "in %.1f s\n",
+                ticks, ticks * double(kTick) / 3.6e6, done[0], done[1], done[2], switcherShown,
+                done[3], programsStarted, programsClosed, seconds);
     // Closes that close nothing would make the whole run prove little.
     if (done[1] > 0 && programsClosed == 0)
         Fail("no program was closed through vexo");
+    if (done[2] > 0 && switcherShown == 0)
+        Fail("the switcher never came up");
     ExpectNoGrowth(previous, start, "over the run");
     return failures ? 1 : 0;
 }
