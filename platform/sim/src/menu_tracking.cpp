@@ -176,13 +176,11 @@ void PaintFrame(const Tracker& t, const MenuColors& c, int dpi) {
     if (!w)
         return;
     Surface& s = w->surface;
-    uint32_t frame = PixelFromColorref(c.frame);
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x) {
-            bool edge =
-                x < t.border || y < t.border || x >= s.width - t.border || y >= s.height - t.border;
-            s.set(x, y, edge ? frame : PixelFromColorref(c.menu));
-        }
+    std::fill(s.pixels.begin(), s.pixels.end(), PixelFromColorref(c.frame));
+    uint32_t background = PixelFromColorref(c.menu);
+    int inner = s.width - 2 * t.border;
+    for (int y = t.border; y < s.height - t.border && inner > 0; ++y)
+        std::fill_n(s.pixels.begin() + size_t(y) * s.width + t.border, inner, background);
     if (!t.scrolls)
         return;
     int rows = std::max(2, Scaled(4, dpi));

@@ -31,6 +31,9 @@ struct State {
     HWND foreground = nullptr;
     uintptr_t nextHandle = 0x00010010;
     ATOM nextAtom = 0xC000;
+    // The pixels of the last large window destroyed, for the next one: a menu or a switcher
+    // comes and goes many times, and fresh memory of that size costs far more than a fill.
+    std::vector<uint32_t> sparePixels;
 };
 
 State& S() {
@@ -147,10 +150,17 @@ void ResizeSurface(const Lock& held, Window& w) {
     int height = client.bottom - client.top;
     if (width == w.surface.width && height == w.surface.height)
         return;
-    Surface resized(width, height, kUnpainted);
-    for (int y = 0; y < std::min(height, w.surface.height); ++y)
-        for (int x = 0; x < std::min(width, w.surface.width); ++x)
-            resized.set(x, y, w.surface.at(x, y));
+    Surface resized;
+    resized.width = width;
+    resized.height = height;
+    size_t count = size_t(std::max(width, 0)) * size_t(std::max(height, 0));
+    if (w.surface.pixels.empty() && S().sparePixels.capacity() >= count)
+        resized.pixels.swap(S().sparePixels);
+    resized.pixels.assign(count, kUnpainted);
+    int rows = std::min(height, w.surface.height), columns = std::min(width, w.surface.width);
+    for (int y = 0; y < rows && columns > 0; ++y)
+        std::copy_n(w.surface.pixels.begin() + size_t(y) * w.surface.width, columns,
+                    resized.pixels.begin() + size_t(y) * width);
     w.surface = std::move(resized);
 }
 
@@ -181,6 +191,8 @@ void Forget(const Lock& held, HWND h) {
     std::vector<HWND>& siblings = SiblingsOf(held, *w);
     siblings.erase(std::remove(siblings.begin(), siblings.end(), h), siblings.end());
     bool wasForeground = S().foreground == h;
+    if (w->surface.pixels.capacity() > S().sparePixels.capacity())
+        S().sparePixels.swap(w->surface.pixels);
     S().windows.erase(uintptr_t(h));
     if (wasForeground)
         PickNewForeground(held);
