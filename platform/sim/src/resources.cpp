@@ -160,74 +160,83 @@ bool ResourceId::Matches(const ResourceId& other) const {
     return true;
 }
 
-std::optional<std::vector<ResourceEntry>>
-ParseResourceSection(const std::vector<uint8_t>& section) {
+namespace {
+
+// Hands every entry after the leading one to `visit`, reusing one record; false when the
+// section is malformed anywhere, even after entries already visited. Lookups walk the section
+// this way instead of building the list, which LoadStringW would otherwise do on every call.
+template <class Visit> bool WalkResourceSection(const std::vector<uint8_t>& section, Visit visit) {
     const Bytes bytes(section.data(), section.size());
     // The leading entry marks the 32-bit format: no data, a 32-byte header, type and name 0.
     static const uint8_t kLeading[16] = {0, 0, 0, 0, 32, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF};
     if (!bytes.has(0, kLeadingEntrySize) || std::memcmp(bytes.at(0), kLeading, 16) != 0)
-        return std::nullopt;
+        return false;
 
-    std::vector<ResourceEntry> entries;
+    ResourceEntry entry;
     size_t offset = kLeadingEntrySize;
     while (offset < bytes.size()) {
         uint32_t dataSize, headerSize;
         if (!bytes.u32(offset, dataSize) || !bytes.u32(offset + 4, headerSize))
-            return std::nullopt;
+            return false;
         if (headerSize % 4 != 0 || !bytes.has(offset, headerSize))
-            return std::nullopt;
+            return false;
         const size_t headerEnd = offset + headerSize;
         size_t field = offset + 8;
-        ResourceEntry entry;
         if (!ReadId(bytes, field, headerEnd, entry.type) ||
             !ReadId(bytes, field, headerEnd, entry.name))
-            return std::nullopt;
+            return false;
         field = AlignUp4(field);
         if (field > headerEnd || headerEnd - field < kHeaderTrailerSize)
-            return std::nullopt;
+            return false;
         bytes.u32(field, entry.dataVersion);
         bytes.u16(field + 4, entry.memoryFlags);
         bytes.u16(field + 6, entry.language);
         bytes.u32(field + 8, entry.version);
         bytes.u32(field + 12, entry.characteristics);
         if (!bytes.has(headerEnd, dataSize))
-            return std::nullopt;
+            return false;
         entry.data = ResourceData{bytes.at(headerEnd), dataSize};
-        entries.push_back(std::move(entry));
+        visit(const_cast<const ResourceEntry&>(entry));
         // The last entry's padding may be missing; anything else must be a whole header.
         offset = std::min(AlignUp4(headerEnd + dataSize), bytes.size());
     }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::vector<ResourceEntry>>
+ParseResourceSection(const std::vector<uint8_t>& section) {
+    std::vector<ResourceEntry> entries;
+    if (!WalkResourceSection(section, [&](const ResourceEntry& e) { entries.push_back(e); }))
+        return std::nullopt;
     return entries;
 }
 
 std::optional<ResourceData> FindResourceData(const std::vector<uint8_t>& section,
                                              const ResourceId& type, const ResourceId& name,
                                              std::optional<uint16_t> language, DWORD* error) {
-    const auto entries = ParseResourceSection(section);
-    if (!entries) {
-        Fail(error, ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return std::nullopt;
-    }
     bool typeSeen = false;
-    const ResourceEntry* first = nullptr;
-    const ResourceEntry* chosen = nullptr;
-    for (const ResourceEntry& e : *entries) {
-        if (!e.type.Matches(type))
-            continue;
+    std::optional<ResourceData> first, chosen;
+    bool wellFormed = WalkResourceSection(section, [&](const ResourceEntry& e) {
+        if (chosen || !e.type.Matches(type))
+            return;
         typeSeen = true;
         if (!e.name.Matches(name))
-            continue;
+            return;
         if (!first)
-            first = &e;
-        if (e.language == language.value_or(kPreferredLanguage)) {
-            chosen = &e;
-            break;
-        }
+            first = e.data;
+        if (e.language == language.value_or(kPreferredLanguage))
+            chosen = e.data;
+    });
+    if (!wellFormed) {
+        Fail(error, ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return std::nullopt;
     }
     if (!chosen && !language)
         chosen = first;
     if (chosen)
-        return chosen->data;
+        return chosen;
     Fail(error, !typeSeen ? ERROR_RESOURCE_TYPE_NOT_FOUND
                 : !first  ? ERROR_RESOURCE_NAME_NOT_FOUND
                           : kErrorResourceLangNotFound);
