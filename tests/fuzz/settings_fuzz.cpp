@@ -98,9 +98,16 @@ void AddValue(Bytes& in, const std::string& key, const std::string& name) {
     std::vector<uint8_t> data = in.Take(length & 0x3F);
     if (length & 0x80) {
         size_t target = size_t(length & 0x7F) * 1024 + data.size();
-        std::vector<uint8_t> unit = data.empty() ? std::vector<uint8_t>{'A', 0} : data;
-        while (data.size() < target)
-            data.insert(data.end(), unit.begin(), unit.end());
+        if (data.empty())
+            data = {'A', 0};
+        // Whole copies of the unit, doubled in place rather than appended one at a time.
+        size_t unit = data.size(), total = (target + unit - 1) / unit * unit;
+        data.resize(total);
+        for (size_t done = unit; done < total;) {
+            size_t n = std::min(done, total - done);
+            std::copy_n(data.begin(), n, data.begin() + ptrdiff_t(done));
+            done += n;
+        }
     }
     cesim::reg::SetValue(key, name, type, std::move(data));
 }
