@@ -229,6 +229,14 @@ void CheckRecord() {
 
 } // namespace
 
+// Each input allocates a great deal (a menu, its items, values of up to 128 KB). A quarantine of
+// 16 MB still holds everything freed during several inputs, and eight frames of where a block
+// was allocated or freed are enough to start from; together they make the target about a fifth
+// faster. ASAN_OPTIONS in the environment overrides both, for a full report of a found input.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=16:malloc_context_size=8";
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     cesim::Boot();
     StartTasks();
