@@ -90,14 +90,15 @@ struct Bytes {
 };
 
 // One value: its name, its type and data. A length byte with the top bit set repeats the data
-// up to tens of kilobytes, past what the loader accepts.
+// up to a little past the 64 KB the loader accepts: everything longer takes the same refusal,
+// and fresh memory of that size is most of what a long value costs an input.
 void AddValue(Bytes& in, const std::string& key, const std::string& name) {
     uint8_t kind = in.Byte();
     DWORD type = kind < 0xF0 ? DWORD(kind % 8) : DWORD(kind) << 8;
     uint8_t length = in.Byte();
     std::vector<uint8_t> data = in.Take(length & 0x3F);
     if (length & 0x80) {
-        size_t target = size_t(length & 0x7F) * 1024 + data.size();
+        size_t target = size_t(length & 0x7F) * 520 + data.size();
         if (data.empty())
             data = {'A', 0};
         // Whole copies of the unit, doubled in place rather than appended one at a time.
@@ -229,7 +230,7 @@ void CheckRecord() {
 
 } // namespace
 
-// Each input allocates a great deal (a menu, its items, values of up to 128 KB). A quarantine of
+// Each input allocates a great deal (a menu, its items, values of up to 66 KB). A quarantine of
 // 16 MB still holds everything freed during several inputs, and eight frames of where a block
 // was allocated or freed are enough to start from; together they make the target about a fifth
 // faster. ASAN_OPTIONS in the environment overrides both, for a full report of a found input.
