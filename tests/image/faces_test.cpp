@@ -1,6 +1,7 @@
 // The button's faces as images, against reviewed references. Each case is one shell style at
 // one DPI; its reference is a grid of every setting, close-button type and pressed state.
 // VEXO_UPDATE_REFERENCES=1 rewrites the references instead of comparing.
+#include "image/reference.h"
 #include "support/device_fixture.h"
 
 #include <windows.h>
@@ -10,9 +11,6 @@
 #include "button/paint.h"
 #include "shell/gestures.h"
 #include "shell/mainwindow.h"
-
-#include <cstdlib>
-#include <sstream>
 
 using vexotest::BootDevice;
 using vexotest::ChangeSettings;
@@ -25,9 +23,9 @@ namespace {
 const int kGap = 2;
 
 struct Foreground {
-    HWND none;    // the desktop
-    HWND cross;   // a full-screen program without caption
-    HWND ok;      // a dialog with an OK button in its caption
+    HWND none;  // the desktop
+    HWND cross; // a full-screen program without caption
+    HWND ok;    // a dialog with an OK button in its caption
 };
 
 Foreground StartForegroundPrograms() {
@@ -96,31 +94,10 @@ cesim::Surface RenderAllFaces() {
     return sheet;
 }
 
-void CompareWithReference(const cesim::Surface& actual, const std::string& name) {
-    std::string path = std::string(VEXO_TEST_DATA) + "/faces/" + name + ".png";
-    if (std::getenv("VEXO_UPDATE_REFERENCES")) {
-        ASSERT_TRUE(cesim::WritePng(actual, path)) << path;
-        return;
-    }
-    cesim::Surface expected;
-    ASSERT_TRUE(cesim::ReadPng(path, expected)) << "no reference " << path;
-    ASSERT_EQ(actual.width, expected.width);
-    ASSERT_EQ(actual.height, expected.height);
-    std::ostringstream differences;
-    int count = 0;
-    for (int y = 0; y < actual.height; ++y)
-        for (int x = 0; x < actual.width; ++x)
-            if (actual.at(x, y) != expected.at(x, y) && ++count <= 20)
-                differences << "  (" << x << ", " << y << "): " << std::hex << actual.at(x, y)
-                            << " instead of " << expected.at(x, y) << std::dec << "\n";
-    cesim::WritePng(actual, std::string(VEXO_BINARY_DIR) + "/" + name + ".actual.png");
-    EXPECT_EQ(count, 0) << count << " pixels differ from " << path << ":\n" << differences.str();
-}
-
-#define FACES_CASE(name, dpi, major, minor)                  \
-    TEST(Faces, name) {                                      \
-        BootDevice(dpi, "", major, minor);                   \
-        CompareWithReference(RenderAllFaces(), #name);       \
+#define FACES_CASE(name, dpi, major, minor)                                                        \
+    TEST(Faces, name) {                                                                            \
+        BootDevice(dpi, "", major, minor);                                                         \
+        vexotest::CompareWithReference(RenderAllFaces(), "faces", #name);                          \
     }
 FACES_CASE(Other96, 96, 6, 0)
 FACES_CASE(Ce4At96, 96, 4, 20)

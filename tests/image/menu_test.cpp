@@ -1,6 +1,7 @@
 // The task menu on the screen as images, against reviewed references: one case a combination of
 // settings, at 96 and 192 DPI. VEXO_UPDATE_REFERENCES=1 rewrites the references instead of
 // comparing; `make references` redraws the contact sheets docs/menu.png and docs/menu-192.png.
+#include "image/reference.h"
 #include "support/device_fixture.h"
 #include "support/menu_host.h"
 
@@ -11,9 +12,6 @@
 
 #include "config/config.h"
 #include "shell/dpi.h"
-
-#include <cstdlib>
-#include <sstream>
 
 using vexotest::kSettingsPath;
 using vexotest::MenuHost;
@@ -77,27 +75,6 @@ const MenuCase kCases[] = {
      5, 9},
 };
 
-void CompareWithReference(const cesim::Surface& actual, const std::string& name) {
-    std::string path = std::string(VEXO_TEST_DATA) + "/menu/" + name + ".png";
-    if (std::getenv("VEXO_UPDATE_REFERENCES")) {
-        ASSERT_TRUE(cesim::WritePng(actual, path)) << path;
-        return;
-    }
-    cesim::Surface expected;
-    ASSERT_TRUE(cesim::ReadPng(path, expected)) << "no reference " << path;
-    ASSERT_EQ(actual.width, expected.width);
-    ASSERT_EQ(actual.height, expected.height);
-    std::ostringstream differences;
-    int count = 0;
-    for (int y = 0; y < actual.height; ++y)
-        for (int x = 0; x < actual.width; ++x)
-            if (actual.at(x, y) != expected.at(x, y) && ++count <= 20)
-                differences << "  (" << x << ", " << y << "): " << std::hex << actual.at(x, y)
-                            << " instead of " << expected.at(x, y) << std::dec << "\n";
-    cesim::WritePng(actual, std::string(VEXO_BINARY_DIR) + "/" + name + ".actual.png");
-    EXPECT_EQ(count, 0) << count << " pixels differ from " << path << ":\n" << differences.str();
-}
-
 class MenuImage : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(MenuImage, MatchesItsReference) {
@@ -126,7 +103,8 @@ TEST_P(MenuImage, MatchesItsReference) {
         EXPECT_EQ(screen.at(row.right - 1, row.bottom - 1),
                   cesim::PixelFromColorref(config.ClrMenuHiBg));
     }
-    CompareWithReference(screen, std::string(c.name) + "At" + std::to_string(dpi));
+    vexotest::CompareWithReference(screen, "menu",
+                                   std::string(c.name) + "At" + std::to_string(dpi));
     cesim::PressKey(VK_ESCAPE);
 }
 

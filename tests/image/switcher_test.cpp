@@ -1,5 +1,6 @@
 // The Alt-Tab switcher on the screen, against reviewed references: two and ten tasks at 96
 // and 192 DPI. VEXO_UPDATE_REFERENCES=1 rewrites the references instead of comparing.
+#include "image/reference.h"
 #include "support/device_fixture.h"
 
 #include "support/button_driver.h"
@@ -11,9 +12,6 @@
 
 #include "shell/dpi.h"
 #include "shell/switcher.h"
-
-#include <cstdlib>
-#include <sstream>
 
 namespace {
 
@@ -49,27 +47,6 @@ void Start(const Program& program) {
     w.rect = RECT{0, (26 * screen.dpi + 48) / 96, screen.width, screen.height};
     p.windows.push_back(w);
     cesim::StartSimulatedProgram(p);
-}
-
-void CompareWithReference(const cesim::Surface& actual, const std::string& name) {
-    std::string path = std::string(VEXO_TEST_DATA) + "/switcher/" + name + ".png";
-    if (std::getenv("VEXO_UPDATE_REFERENCES")) {
-        ASSERT_TRUE(cesim::WritePng(actual, path)) << path;
-        return;
-    }
-    cesim::Surface expected;
-    ASSERT_TRUE(cesim::ReadPng(path, expected)) << "no reference " << path;
-    ASSERT_EQ(actual.width, expected.width);
-    ASSERT_EQ(actual.height, expected.height);
-    std::ostringstream differences;
-    int count = 0;
-    for (int y = 0; y < actual.height; ++y)
-        for (int x = 0; x < actual.width; ++x)
-            if (actual.at(x, y) != expected.at(x, y) && ++count <= 20)
-                differences << "  (" << x << ", " << y << "): " << std::hex << actual.at(x, y)
-                            << " instead of " << expected.at(x, y) << std::dec << "\n";
-    cesim::WritePng(actual, std::string(VEXO_BINARY_DIR) + "/" + name + ".actual.png");
-    EXPECT_EQ(count, 0) << count << " pixels differ from " << path << ":\n" << differences.str();
 }
 
 class SwitcherImage : public ::testing::TestWithParam<std::tuple<int, int>> {};
@@ -122,7 +99,8 @@ TEST_P(SwitcherImage, MatchesItsReference) {
         }
         EXPECT_TRUE(cut) << cesim::Describe(cesim::GdiTrace());
     }
-    CompareWithReference(screen, std::to_string(programs + 1) + "TasksAt" + std::to_string(dpi));
+    vexotest::CompareWithReference(screen, "switcher",
+                                   std::to_string(programs + 1) + "TasksAt" + std::to_string(dpi));
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
