@@ -39,10 +39,7 @@ start_shell() {
   wait_file "$work/ready" 30
 }
 
-stop_shell() {
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
-}
+stop_shell() { close_and_wait "$shell_pid" HHTaskBar; }
 
 # Returns once the button takes requests.
 start_vexo() {

@@ -46,10 +46,7 @@ start_shell() {  # start_shell [SHELL OPTIONS...]: returns once every window of 
   wait_file "$work/ready" 30
 }
 
-stop_shell() {
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
-}
+stop_shell() { close_and_wait "$shell_pid" HHTaskBar; }
 
 # rect_of TEXT: the four numbers of the rect= line of a probe answer.
 rect_of() { field rect "$1"; }
@@ -192,8 +189,7 @@ start_vexo() {
 
 stop_vexo() {
   kill -0 "$vexo_pid" 2>/dev/null || return 0
-  probe send HHTaskBar/VexoClass WM_CLOSE >/dev/null
-  wait_exit "$vexo_pid" 10 || kill "$vexo_pid" 2>/dev/null
+  close_and_wait "$vexo_pid" HHTaskBar/VexoClass
 }
 
 # check_button_geometry DPI_EXPECTED: the button against the rule of the taskbar's rectangle.

@@ -72,10 +72,8 @@ start_session() {  # start_session PROGRAM: the shell (with that program in fron
 }
 
 stop_session() {
-  probe send VexoClass WM_CLOSE >/dev/null
-  wait_exit "$vexo_pid" 10 || kill "$vexo_pid" 2>/dev/null
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
+  close_and_wait "$vexo_pid" VexoClass
+  close_and_wait "$shell_pid" HHTaskBar
 }
 
 # capture_faces DIR: every combination of the three settings, each read through the reload

@@ -47,10 +47,7 @@ start_shell() {  # start_shell [SHELL OPTIONS...]
   wait_file "$work/ready" 30
 }
 
-stop_shell() {
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
-}
+stop_shell() { close_and_wait "$shell_pid" HHTaskBar; }
 
 import_settings() {
   cat >"$work/settings.reg" <<EOF
@@ -77,8 +74,7 @@ start_vexo() {
 
 stop_vexo() {
   kill -0 "$vexo_pid" 2>/dev/null || return 0
-  probe send HHTaskBar/VexoClass WM_CLOSE >/dev/null
-  wait_exit "$vexo_pid" 10 || kill "$vexo_pid" 2>/dev/null
+  close_and_wait "$vexo_pid" HHTaskBar/VexoClass
 }
 
 read_config() { probe send HHTaskBar/VexoClass "$READ_CONFIG" >/dev/null; }

@@ -114,6 +114,13 @@ wait_exit() {
   exit_status=$?
 }
 
+# close_and_wait PID WINDOW: WM_CLOSE sent to WINDOW, then up to 10 s for PID to end before it
+# is killed.
+close_and_wait() {
+  probe send "$2" WM_CLOSE >/dev/null
+  wait_exit "$1" 10 || kill "$1" 2>/dev/null
+}
+
 wait_file() {
 
   for _ in $(seq $(($2 * 10))); do

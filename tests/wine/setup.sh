@@ -178,8 +178,7 @@ if wait_file "$work/ready" 30; then
   check setup.uninstall-ends-vexo-and-removes-its-traces check_uninstall
   check setup.uninstall-without-the-shortcut check_uninstall_without_shortcut
   check setup.hung-vexo-is-ended-after-the-wait check_hung_vexo_is_ended
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
+  close_and_wait "$shell_pid" HHTaskBar
 else
   fail_setup shell "the stand-in shell did not start"
 fi

@@ -55,11 +55,9 @@ start_session() {
 
 stop_session() {
   if kill -0 "$vexo_pid" 2>/dev/null; then
-    probe send HHTaskBar/VexoClass WM_CLOSE >/dev/null
-    wait_exit "$vexo_pid" 10 || kill "$vexo_pid" 2>/dev/null
+    close_and_wait "$vexo_pid" HHTaskBar/VexoClass
   fi
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
+  close_and_wait "$shell_pid" HHTaskBar
 }
 
 front_title() { field title "$(probe front)"; }

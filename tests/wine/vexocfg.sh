@@ -452,8 +452,7 @@ run_vexo_checks() {
   else
     fail_setup vexo.start "no button under the taskbar 30 s after the start"
   fi
-  probe send HHTaskBar WM_CLOSE >/dev/null
-  wait_exit "$shell_pid" 10 || kill "$shell_pid" 2>/dev/null
+  close_and_wait "$shell_pid" HHTaskBar
 }
 
 # ---- the run ---------------------------------------------------------------------------------
