@@ -663,10 +663,12 @@ int FillRect(HDC dcHandle, const RECT* rect, HBRUSH brush) {
     GdiObject* dc = FindDC(lock, dcHandle);
     Target target = dc ? TargetOf(lock, *dc) : Target();
     int ok = 0;
-    std::vector<int64_t> args;
+    int64_t args[5];
+    size_t n = 0;
     if (rect)
-        args = {rect->left, rect->top, rect->right, rect->bottom};
-    args.push_back(Arg(brush));
+        for (LONG side : {rect->left, rect->top, rect->right, rect->bottom})
+            args[n++] = side;
+    args[n++] = Arg(brush);
     uint32_t pixel = 0;
     if (target.surface && rect) {
         ok = 1;
@@ -674,7 +676,7 @@ int FillRect(HDC dcHandle, const RECT* rect, HBRUSH brush) {
             FillPixels(*target.surface, Ordered(rect->left, rect->top, rect->right, rect->bottom),
                        pixel);
     }
-    Record(lock, "FillRect", dcHandle, std::move(args), ok);
+    RecordCall(lock, "FillRect", dcHandle, args, n, ok);
     return ok;
 }
 

@@ -683,7 +683,7 @@ HFONT CreateFontIndirectW(const LOGFONTW* logfont) {
     font->font.lfFaceName[LF_FACESIZE - 1] = 0;
     HFONT made = reinterpret_cast<HFONT>(Add(lock, std::move(font)));
     Record(lock, "CreateFontIndirectW", nullptr, {logfont->lfHeight, logfont->lfWeight}, Arg(made),
-           TextArg(logfont->lfFaceName, -1));
+           TraceText(logfont->lfFaceName, -1));
     return made;
 }
 

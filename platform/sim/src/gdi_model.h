@@ -6,6 +6,7 @@
 
 #include <cesim/surface.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,9 +92,27 @@ bool PaintIcon(const Lock& held, HDC dc, int x, int y, const IconImage& image, i
 // The font a LOGFONTW describes as drawn: the stock system font resolved against the DPI.
 LOGFONTW LogFontOf(const Lock& held, const GdiObject& font);
 
-// The trace of calls (gdi_trace.cpp). Record is cheap when nothing is being recorded.
-void Record(const Lock& held, const char* name, HDC dc, std::vector<int64_t> args, int64_t result,
-            std::u16string text = std::u16string());
+// The trace of calls (gdi_trace.cpp). What a call was given is only pointed at, and copied
+// into the trace while one is being recorded, so that an untraced call allocates nothing.
+struct TraceText {
+    TraceText() = default;
+    // count < 0: up to the terminating zero.
+    TraceText(LPCWSTR text, int count) : text(text), count(count) {}
+    TraceText(const std::u16string& s)
+        : text(reinterpret_cast<LPCWSTR>(s.data())), count(int(s.size())) {}
+    LPCWSTR text = nullptr;
+    int count = 0;
+};
+void RecordCall(const Lock& held, const char* name, HDC dc, const int64_t* args, size_t count,
+                int64_t result, TraceText text = TraceText());
+inline void Record(const Lock& held, const char* name, HDC dc, std::initializer_list<int64_t> args,
+                   int64_t result, TraceText text = TraceText()) {
+    RecordCall(held, name, dc, args.begin(), args.size(), result, text);
+}
+inline void Record(const Lock& held, const char* name, HDC dc, const std::vector<int64_t>& args,
+                   int64_t result, TraceText text = TraceText()) {
+    RecordCall(held, name, dc, args.data(), args.size(), result, text);
+}
 inline int64_t Arg(const void* handle) {
     return static_cast<int64_t>(reinterpret_cast<intptr_t>(handle));
 }

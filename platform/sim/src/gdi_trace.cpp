@@ -38,8 +38,8 @@ void Start(bool byThread, DWORD id) {
 
 namespace gdi {
 
-void Record(const Lock& held, const char* name, HDC dc, std::vector<int64_t> args, int64_t result,
-            std::u16string text) {
+void RecordCall(const Lock& held, const char* name, HDC dc, const int64_t* args, size_t count,
+                int64_t result, TraceText text) {
     TraceState& t = T();
     const Thread& self = Kernel::Current(held);
     ++t.counts[self.processId];
@@ -49,8 +49,8 @@ void Record(const Lock& held, const char* name, HDC dc, std::vector<int64_t> arg
         return;
     GdiCall call;
     call.name = name;
-    call.args = std::move(args);
-    call.text = std::move(text);
+    call.args.assign(args, args + count);
+    call.text = TextArg(text.text, text.count);
     call.dc = dc;
     call.result = result;
     call.processId = self.processId;

@@ -368,7 +368,7 @@ BOOL GetTextExtentPoint32W(HDC dcHandle, LPCWSTR text, int count, LPSIZE size) {
         size->cy = m.height;
         ok = TRUE;
     }
-    Record(lock, "GetTextExtentPoint32W", dcHandle, {count}, ok, TextArg(text, count));
+    Record(lock, "GetTextExtentPoint32W", dcHandle, {count}, ok, TraceText(text, count));
     return ok;
 }
 
@@ -411,9 +411,11 @@ BOOL ExtTextOutW(HDC dcHandle, int x, int y, UINT options, const RECT* rect, LPC
     Lock lock(Kernel::Mutex());
     GdiObject* dc = FindDC(lock, dcHandle);
     Target target = dc ? TargetOf(lock, *dc) : Target();
-    std::vector<int64_t> args = {x, y, int64_t(options), int64_t(count)};
+    int64_t args[8] = {x, y, int64_t(options), int64_t(count)};
+    size_t n = 4;
     if (rect)
-        args.insert(args.end(), {rect->left, rect->top, rect->right, rect->bottom});
+        for (LONG side : {rect->left, rect->top, rect->right, rect->bottom})
+            args[n++] = side;
     std::u16string s = TextArg(text, text ? int(count) : 0);
     BOOL ok = FALSE;
     if (target.surface) {
@@ -424,18 +426,20 @@ BOOL ExtTextOutW(HDC dcHandle, int x, int y, UINT options, const RECT* rect, LPC
         DrawRun(*dc, target, m, x, y, s, (options & ETO_CLIPPED) ? rect : nullptr, advances);
         ok = TRUE;
     }
-    Record(lock, "ExtTextOutW", dcHandle, std::move(args), ok, s);
+    RecordCall(lock, "ExtTextOutW", dcHandle, args, n, ok, s);
     return ok;
 }
 
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     Lock lock(Kernel::Mutex());
-    std::vector<int64_t> args = {count};
+    int64_t args[6] = {count};
+    size_t n = 1;
     if (rect)
-        args.insert(args.end(), {rect->left, rect->top, rect->right, rect->bottom});
-    args.push_back(int64_t(format));
+        for (LONG side : {rect->left, rect->top, rect->right, rect->bottom})
+            args[n++] = side;
+    args[n++] = int64_t(format);
     int height = LayOutText(lock, dc, text, count, rect, format);
-    Record(lock, "DrawTextW", dc, std::move(args), height, TextArg(text, count));
+    RecordCall(lock, "DrawTextW", dc, args, n, height, TraceText(text, count));
     return height;
 }
 
