@@ -19,6 +19,10 @@ struct State {
     std::mutex mutex;
     std::condition_variable settled;
     std::map<DWORD, std::unique_ptr<Thread>> threads;
+    // Threads that have ended for good: still found by id (their handles give the exit code),
+    // but left out of every scan, which a device that has seen thousands of programs end would
+    // otherwise make at each message and each step of the clock.
+    std::map<DWORD, std::unique_ptr<Thread>> retired;
     std::map<DWORD, std::unique_ptr<Process>> processes;
     // Threads of an earlier boot that never ended; kept so their records outlive them.
     std::vector<std::unique_ptr<Thread>> abandoned;
@@ -140,12 +144,22 @@ void StopThreadsOf(const Kernel::Lock& lock, Process& process, Thread* spared) {
     }
 }
 
+void Retire(const Kernel::Lock&, Thread& thread) {
+    auto it = S().threads.find(thread.id);
+    if (it == S().threads.end() || it->second.get() != &thread)
+        return;
+    S().retired[thread.id] = std::move(it->second);
+    S().threads.erase(it);
+}
+
 // A stopped thread has nothing to go back to; it waits here until the host process ends.
 [[noreturn]] void Park(Kernel::Lock& lock, Thread& self) {
     self.parked = true;
     self.idle = true;
     // Nothing wakes a parked thread, so no timeout of its own may hold the clock.
     self.deadline = INFINITE;
+    if (self.ended)
+        Retire(lock, self);
     S().settled.notify_all();
     for (;;)
         self.wake.wait(lock);
@@ -171,6 +185,7 @@ DWORD StartHostThread(const Kernel::Lock& lock, Process& process, std::function<
         if (record->stopped)
             Park(lock, *record);
         EndThread(lock, *record);
+        Retire(lock, *record);
     }).detach();
     return id;
 }
@@ -198,7 +213,10 @@ Thread& Kernel::Current(const Lock& held) {
 
 Thread* Kernel::FindThread(const Lock&, DWORD id) {
     auto it = S().threads.find(id);
-    return it == S().threads.end() ? nullptr : it->second.get();
+    if (it != S().threads.end())
+        return it->second.get();
+    auto retired = S().retired.find(id);
+    return retired == S().retired.end() ? nullptr : retired->second.get();
 }
 
 Process* Kernel::FindProcess(const Lock&, DWORD id) {
@@ -461,7 +479,11 @@ void Kernel::Reset() {
     for (auto& entry : S().threads)
         if ((!entry.second->ended || entry.second->stopped) && !entry.second->driver)
             S().abandoned.push_back(std::move(entry.second));
+    for (auto& entry : S().retired)
+        if (entry.second->parked)
+            S().abandoned.push_back(std::move(entry.second));
     S().threads.clear();
+    S().retired.clear();
     S().processes.clear();
     S().handles.clear();
     S().now = 0;
