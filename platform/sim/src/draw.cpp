@@ -322,15 +322,6 @@ bool BrushPixel(const Lock& held, const GdiObject& dc, const Target& target, HBR
     return true;
 }
 
-// Paints the part of a box that lies on the surface.
-void FillBox(Surface& s, const RECT& box, uint32_t pixel) {
-    int left = std::max(0, int(box.left)), right = std::min(s.width, int(box.right));
-    int top = std::max(0, int(box.top)), bottom = std::min(s.height, int(box.bottom));
-    for (int y = top; y < bottom && left < right; ++y)
-        std::fill(s.pixels.begin() + size_t(y) * s.width + left,
-                  s.pixels.begin() + size_t(y) * s.width + right, pixel);
-}
-
 // Strokes a path with the DC's pen: one-pixel pens straight onto the surface, wide ones
 // through a coverage so that `fill` (if any) is painted first without the outline.
 void Stroke(Surface& s, const Pen& pen, const std::vector<POINT>& path, bool closed,
@@ -380,7 +371,7 @@ BOOL DrawRectangle(const Lock& held, HDC dcHandle, int left, int top, int right,
         // A thin outline never overlaps the inside, so the fill goes straight onto the
         // surface; menus draw every item this way.
         if (filled)
-            FillBox(s, inside, fillPixel);
+            FillPixels(s, inside, fillPixel);
         Stroke(s, pen, path, true);
         return TRUE;
     }

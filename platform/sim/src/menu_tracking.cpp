@@ -176,11 +176,9 @@ void PaintFrame(const Tracker& t, const MenuColors& c, int dpi) {
     if (!w)
         return;
     Surface& s = w->surface;
-    std::fill(s.pixels.begin(), s.pixels.end(), PixelFromColorref(c.frame));
-    uint32_t background = PixelFromColorref(c.menu);
-    int inner = s.width - 2 * t.border;
-    for (int y = t.border; y < s.height - t.border && inner > 0; ++y)
-        std::fill_n(s.pixels.begin() + size_t(y) * s.width + t.border, inner, background);
+    gdi::FillPixels(s, {0, 0, s.width, s.height}, PixelFromColorref(c.frame));
+    gdi::FillPixels(s, {t.border, t.border, s.width - t.border, s.height - t.border},
+                    PixelFromColorref(c.menu));
     if (!t.scrolls)
         return;
     int rows = std::max(2, Scaled(4, dpi));

@@ -196,7 +196,7 @@ template <class Visit> bool WalkResourceSection(const std::vector<uint8_t>& sect
         if (!bytes.has(headerEnd, dataSize))
             return false;
         entry.data = ResourceData{bytes.at(headerEnd), dataSize};
-        visit(const_cast<const ResourceEntry&>(entry));
+        visit(entry);
         // The last entry's padding may be missing; anything else must be a whole header.
         offset = std::min(AlignUp4(headerEnd + dataSize), bytes.size());
     }
