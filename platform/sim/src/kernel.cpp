@@ -357,6 +357,12 @@ bool Kernel::Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutM
     }
 }
 
+void Kernel::ParkIfStopped(Lock& lock) {
+    Thread& self = Current(lock);
+    if (self.stopped)
+        Park(lock, self);
+}
+
 void Kernel::WakeThread(const Lock&, Thread& thread) {
     // A parked thread never runs again; waking each one at every event made a device that has
     // seen thousands of programs end slower with each of them.

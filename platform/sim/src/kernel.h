@@ -110,6 +110,10 @@ public:
     // wait. The caller's own thread, if it is one of them, parks at once.
     static void TerminateProcess(Lock& lock, Process& process, int exitCode);
 
+    // Parks the current thread for good when its process has stopped it: for the calls that
+    // reach what the process owned (its critical sections) without waiting.
+    static void ParkIfStopped(Lock& lock);
+
     // Blocks the current thread until ready() holds or the virtual timeout runs out. Returns
     // false on time-out. Incoming sent messages are handled while waiting when pumpSent is set.
     static bool Wait(Lock& lock, const std::function<bool()>& ready, DWORD timeoutMs,

@@ -171,6 +171,8 @@ void InitializeCriticalSection(LPCRITICAL_SECTION cs) {
 
 void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
     Lock lock(Kernel::Mutex());
+    // A section of a process that has ended is gone with it.
+    Kernel::ParkIfStopped(lock);
     CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
     if (S().sections.erase(impl))
         delete impl;
@@ -179,6 +181,7 @@ void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
 
 void EnterCriticalSection(LPCRITICAL_SECTION cs) {
     Lock lock(Kernel::Mutex());
+    Kernel::ParkIfStopped(lock);
     CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
     DWORD self = Kernel::Current(lock).id;
     Kernel::Wait(
@@ -191,6 +194,7 @@ void EnterCriticalSection(LPCRITICAL_SECTION cs) {
 
 void LeaveCriticalSection(LPCRITICAL_SECTION cs) {
     Lock lock(Kernel::Mutex());
+    Kernel::ParkIfStopped(lock);
     CriticalSectionImpl* impl = static_cast<CriticalSectionImpl*>(cs->impl);
     if (impl->ownerThread != Kernel::Current(lock).id || impl->recursion == 0)
         return;
